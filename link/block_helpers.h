@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "link/device_model.h"
+
+namespace veltrona {
+
+// target |= source over the bytes both maps have.
+void MergeMap(std::span<std::uint8_t> target, std::span<const std::uint8_t> source);
+void ClearMap(std::span<std::uint8_t> map);
+void RequestWriteOnce(RegisterBlock& block);
+void CopyWords(const std::uint16_t* source, std::uint16_t* target, std::size_t count);
+
+}  // namespace veltrona
