@@ -1,0 +1,1 @@
+#include "link/block_engine.h"

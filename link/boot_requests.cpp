@@ -1,0 +1,1 @@
+#include "link/boot_requests.h"

@@ -1,0 +1,1 @@
+#include "link/catalogue.h"

@@ -1,0 +1,1 @@
+#include "link/storage_codes.h"

@@ -1,0 +1,1 @@
+#include "link/value_format.h"

@@ -1,0 +1,1 @@
+#include "shell/interface_texts.h"
