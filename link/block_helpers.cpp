@@ -1,1 +1,25 @@
 #include "link/block_helpers.h"
+
+#include <algorithm>
+
+namespace veltrona {
+
+void MergeMap(std::span<std::uint8_t> target, std::span<const std::uint8_t> source) {
+    const std::size_t n = std::min(target.size(), source.size());
+    for (std::size_t i = 0; i < n; ++i)
+        target[i] |= source[i];
+}
+
+void ClearMap(std::span<std::uint8_t> map) {
+    std::fill(map.begin(), map.end(), 0);
+}
+
+void RequestWriteOnce(RegisterBlock& block) {
+    block.poll_mode |= kPollWriteOnce;
+}
+
+void CopyWords(const std::uint16_t* source, std::uint16_t* target, std::size_t count) {
+    if (count != 0) std::copy_n(source, count, target);
+}
+
+}  // namespace veltrona

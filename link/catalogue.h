@@ -40,6 +40,7 @@ struct DeviceDateTime {
 // Seconds since 2000-01-01 00:00:00. False for fields out of range or a date the signed
 // 32-bit count cannot hold.
 bool DateTimeToDeviceSeconds(const DeviceDateTime& when, std::int32_t& seconds);
+// Valid for the whole range, clocks before 2000 included.
 DeviceDateTime DeviceSecondsToDateTime(std::int32_t seconds);
 
 }  // namespace veltrona

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "sim/bms_sim.h"
+#include "sim/charger_sim.h"
+#include "sim/inverter_sim.h"
+#include "sim/pty_line.h"
+#include "sim/rtu_slave.h"
+#include "sim/sim_options.h"
+
+namespace veltrona::sim {
+
+// The three stand-ins on one line, served by a thread of their own.
+class SimBus {
+  public:
+    explicit SimBus(const SimOptions& options);
+    ~SimBus();
+    SimBus(const SimBus&) = delete;
+    SimBus& operator=(const SimBus&) = delete;
+
+    // Opens the line (and the COM link when a folder is given) and starts serving. Returns
+    // an empty string on success, else the reason.
+    std::string Start();
+    // Stops serving, closes the line and removes the link.
+    void Stop();
+
+    // The path a client opens; empty before Start and after an unplug.
+    std::string ClientPath() const;
+    const std::string& LinkPath() const { return link_path_; }
+
+    // A line command (see ApplySwitchCommand, plus "unplug"): "ok" or "error: reason".
+    std::string Command(const std::string& line);
+
+  private:
+    void Run();
+    void Serve(std::span<const std::uint8_t> request,
+               std::chrono::steady_clock::time_point received);
+
+    SimOptions options_;
+    ChargerSim charger_;
+    InverterSim inverter_;
+    BmsSim bms_;
+    RtuSlave slave_;
+    RtuFramer framer_;
+    std::unique_ptr<SerialLine> line_;
+    std::string link_path_;
+    std::chrono::steady_clock::time_point started_;
+
+    mutable std::mutex mutex_;  // guards options_.switches and line_
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    int wake_[2] = {-1, -1};
+};
+
+}  // namespace veltrona::sim

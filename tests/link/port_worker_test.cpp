@@ -1,0 +1,252 @@
+#include "link/port_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "devices/charger/charger_blocks.h"
+#include "link/boot_requests.h"
+#include "link/bus_devices.h"
+#include "link/event_loop.h"
+#include "tests/link/fake_line.h"
+
+namespace veltrona {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Bytes;
+using testing::FakeLine;
+using testing::Reply;
+
+struct Recorder final : LinkClient {
+    std::vector<std::uint16_t> statuses;
+    std::vector<int> wait_errors;
+    std::vector<std::string> messages;
+    std::vector<std::pair<std::size_t, bool>> transactions;
+    std::vector<Bytes> received;
+    int opened = 0;
+    int closed = 0;
+    int ticks = 0;
+
+    void OnStatusLine(std::uint16_t code, WallClock::time_point) override {
+        statuses.push_back(code);
+    }
+    void OnWaitError(int code, WallClock::time_point) override { wait_errors.push_back(code); }
+    void OnOpened() override { ++opened; }
+    void OnClosed() override { ++closed; }
+    void OnTick() override { ++ticks; }
+    void OnReceived(const FrameSlot& frame) override {
+        received.emplace_back(frame.data, frame.data + frame.length);
+    }
+    void OnTransaction(std::size_t device, DeviceModel&, bool answered) override {
+        transactions.emplace_back(device, answered);
+    }
+    void ShowMessage(std::string_view text, std::string_view caption) override {
+        messages.push_back(std::string(caption) + ": " + std::string(text));
+    }
+};
+
+class PortWorkerTest : public ::testing::Test {
+protected:
+    void Start(std::array<bool, 3> enabled, PortSettings port = Fast()) {
+        BusDeviceSettings settings;
+        settings.enabled = enabled;
+        devices = BuildBusDevices(settings);
+        auto line = std::make_unique<FakeLine>(&script, &mutex, &written, &last_byte_at);
+        worker = std::make_unique<TThreadSyncComPort>(devices, loop, client, std::move(line));
+        ASSERT_TRUE(worker->StartPort(port, "/dev/fake"));
+    }
+
+    static PortSettings Fast() {
+        PortSettings port;
+        port.TimeRest = 2000;
+        port.TimeWait = 80000;
+        return port;
+    }
+
+    bool RunUntil(const std::function<bool()>& done, std::chrono::seconds limit = 20s) {
+        return loop.RunUntil(done, limit);
+    }
+
+    std::size_t Written() {
+        std::lock_guard lock(mutex);
+        return written.size();
+    }
+
+    void TearDown() override {
+        if (!worker) return;
+        worker->StopPort();
+        ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+        worker.reset();
+    }
+
+    std::mutex mutex;
+    FakeLine::Script script;
+    std::vector<testing::WrittenFrame> written;
+    std::int64_t last_byte_at = 0;
+    EventLoop loop;
+    Recorder client;
+    DeviceList devices;
+    std::unique_ptr<TThreadSyncComPort> worker;
+};
+
+std::uint16_t StartOf(const Bytes& frame) { return static_cast<std::uint16_t>(frame[2] << 8 | frame[3]); }
+
+TEST_F(PortWorkerTest, ChargerTurnReadsEveryChunkInOrderWithRestAfterEachReply) {
+    script.responder = [](const Bytes& r) { return testing::EchoSlave(r); };
+    Start({true, false, false});
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 2 * 51; }));
+
+    std::vector<std::uint16_t> expected;
+    for (const BlockSpec& b : kChargerBlocks) {
+        for (std::uint16_t i = 0; i < b.read_requests; ++i) expected.push_back(b.base + i * 8);
+    }
+    ASSERT_EQ(expected.size(), 51u);
+    std::lock_guard lock(mutex);
+    for (std::size_t i = 0; i < 2 * 51; ++i) {
+        const Bytes& frame = written[i].bytes;
+        ASSERT_EQ(frame.size(), 8u);
+        EXPECT_EQ(frame[0], 1);
+        EXPECT_EQ(frame[1], 0x03);
+        EXPECT_EQ(StartOf(frame), expected[i % 51]) << "request " << i;
+        EXPECT_EQ(frame[5], expected[i % 51] == 0x2000 ? 3 : 8);
+    }
+    // Each reply (1 ms after its request) needs 32 ms of silence, then TimeRest passes.
+    for (std::size_t i = 1; i < 2 * 51; ++i) {
+        EXPECT_GE(written[i].at_us - written[i - 1].at_us, 1000 + kFrameSilenceMicros + 2000);
+    }
+    EXPECT_EQ(client.statuses.front(), kStatusOpened);
+    EXPECT_EQ(client.opened, 1);
+    EXPECT_EQ(devices.At(0)->blocks[kChargerBlockLive].values_read[5], 0x0605);
+}
+
+TEST_F(PortWorkerTest, FiveMissesMarkUnreachableAndOneAnswerClearsIt) {
+    bool mute = true;
+    script.responder = [&](const Bytes& r) {
+        return mute ? std::nullopt : testing::EchoSlave(r);
+    };
+    PortSettings port = Fast();
+    port.TimeWait = 40000;  // covers a 1 ms answer and the 32 ms that end its frame
+    Start({true, false, false}, port);
+    DeviceModel& charger = *devices.At(0);
+
+    ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 4; }));
+    EXPECT_FALSE(IsUnreachable(charger));
+    ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 5; }));
+    EXPECT_TRUE(IsUnreachable(charger));
+    // Still asked after being marked.
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 7; }));
+    {
+        std::lock_guard lock(mutex);
+        mute = false;
+    }
+    ASSERT_TRUE(RunUntil([&] {
+        return !client.transactions.empty() && client.transactions.back().second;
+    }));
+    EXPECT_FALSE(IsUnreachable(charger));
+    EXPECT_EQ(charger.failures, 0);
+    for (std::size_t i = 0; i < 5; ++i) EXPECT_FALSE(client.transactions[i].second);
+}
+
+TEST_F(PortWorkerTest, LateReplyIsDiscardedAndNotCreditedToTheNextRequest) {
+    int requests = 0;
+    script.responder = [&](const Bytes& r) -> std::optional<Reply> {
+        // The charger's first reply starts 5 ms after its 40 ms time-out.
+        return testing::EchoSlave(r, ++requests == 1 ? 45000 : 1000);
+    };
+    PortSettings port = Fast();
+    port.TimeWait = 40000;
+    port.TimeRest = 20000;  // the line would be free again while the late frame arrives
+    Start({true, true, false}, port);
+
+    ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 2; }));
+    EXPECT_EQ(client.transactions[0], std::make_pair(std::size_t{0}, false));
+    EXPECT_EQ(client.transactions[1], std::make_pair(std::size_t{1}, true));
+    EXPECT_EQ(worker->traffic(0).discarded.load(), 1u);
+    ASSERT_EQ(client.received.size(), 1u);
+    EXPECT_EQ(client.received[0][0], 3) << "the inverter's own reply, not the charger's";
+    EXPECT_FALSE(IsUnreachable(*devices.At(1)));
+    std::lock_guard lock(mutex);
+    // The inverter's request waited until the late frame had ended in silence.
+    EXPECT_GE(written[1].at_us - written[0].at_us, 45000 + kFrameSilenceMicros);
+}
+
+TEST_F(PortWorkerTest, NoRequestIsSentWhileAFrameIsStillArriving) {
+    script.responder = [](const Bytes& r) -> std::optional<Reply> {
+        auto reply = testing::EchoSlave(r, 2000);
+        reply->split_gap_us = 20000;  // halves 20 ms apart: one frame, under the 32 ms gap
+        return reply;
+    };
+    PortSettings port = Fast();
+    port.TimeWait = 10000;  // expires between the halves
+    port.TimeRest = 1000;
+    Start({true, false, false}, port);
+
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 3; }));
+    std::lock_guard lock(mutex);
+    // The second half of reply i lands 22 ms after request i; the frame then needs 32 ms of
+    // silence before the line is used again.
+    for (std::size_t i = 1; i < written.size(); ++i) {
+        EXPECT_GE(written[i].at_us - written[i - 1].at_us, 22000 + kFrameSilenceMicros);
+    }
+}
+
+TEST_F(PortWorkerTest, RequestThatBuildsToNothingIsSkippedWithoutWaiting) {
+    script.responder = [](const Bytes& r) { return testing::EchoSlave(r); };
+    BusDeviceSettings settings;
+    settings.enabled = {false, true, false};
+    devices = BuildBusDevices(settings);
+    DeviceModel& inverter = *devices.At(1);
+    inverter.boot->info1_count = 0;  // a read of no registers: nothing to send
+    ASSERT_TRUE(RequestInfo1(inverter));
+    auto line = std::make_unique<FakeLine>(&script, &mutex, &written, &last_byte_at);
+    worker = std::make_unique<TThreadSyncComPort>(devices, loop, client, std::move(line));
+    ASSERT_TRUE(worker->StartPort(Fast(), "/dev/fake"));
+
+    // One turn: 8 reads, the skipped operation, then the next turn's reads.
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 12; }));
+    for (const auto& t : client.transactions) EXPECT_TRUE(t.second);
+    EXPECT_EQ(worker->traffic(1).timed_out.load(), 0u);
+    EXPECT_EQ(inverter.boot->pending_operations, 0);
+}
+
+TEST_F(PortWorkerTest, HangUpReportsEachNewErrorCodeOnce) {
+    script.hangup_errors = {EIO, EIO, ENXIO};
+    Start({true, false, false});
+    ASSERT_TRUE(RunUntil([&] { return client.wait_errors.size() >= 2; }));
+    // Let the loop run on with the last code for a while: no further lines.
+    loop.RunUntil([] { return false; }, 100ms);
+    EXPECT_EQ(client.wait_errors, (std::vector<int>{EIO, ENXIO}));
+}
+
+TEST_F(PortWorkerTest, ClosingWhileARequestIsOutAbandonsItAndEnds) {
+    PortSettings port = Fast();
+    port.TimeWait = 60000000;  // a minute: only the close can end the wait
+    Start({true, true, true}, port);
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 1; }));
+    worker->StopPort();
+    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    EXPECT_EQ(client.closed, 1);
+    EXPECT_FALSE(worker->IsPortOpen());
+    ASSERT_EQ(client.statuses.size(), 2u);
+    EXPECT_EQ(client.statuses[1], kStatusClosed);
+    EXPECT_TRUE(client.transactions.empty());
+    EXPECT_EQ(Written(), 1u);
+}
+
+TEST_F(PortWorkerTest, FailedOpenShowsThePlatformTextAndNeverOpens) {
+    script.open_ok = false;
+    Start({true, true, true});
+    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    EXPECT_EQ(client.messages, (std::vector<std::string>{"Предупреждение: No such file or directory"}));
+    EXPECT_EQ(client.statuses, (std::vector<std::uint16_t>{kStatusOpenFailed}));
+    EXPECT_EQ(client.opened, 0);
+    EXPECT_FALSE(worker->IsPortOpen());
+    // A new start is possible once the old worker has ended.
+    script.open_ok = true;
+    EXPECT_TRUE(worker->StartPort(Fast(), "/dev/fake"));
+    ASSERT_TRUE(RunUntil([&] { return client.opened == 1; }));
+}
+
+}  // namespace
+}  // namespace veltrona

@@ -1,0 +1,166 @@
+#include "sim/sim_bus.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "link/frames.h"
+
+namespace veltrona::sim {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+Bytes WithCrc(Bytes frame) {
+    const std::uint16_t crc = Crc16(frame.data(), frame.size());
+    frame.push_back(static_cast<std::uint8_t>(crc));
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return frame;
+}
+
+class Client {
+  public:
+    explicit Client(const std::string& path, speed_t speed = B115200) {
+        fd_ = open(path.c_str(), O_RDWR | O_NOCTTY);
+        if (fd_ < 0) return;
+        termios t{};
+        tcgetattr(fd_, &t);
+        cfmakeraw(&t);
+        cfsetispeed(&t, speed);
+        cfsetospeed(&t, speed);
+        tcsetattr(fd_, TCSANOW, &t);
+    }
+    ~Client() {
+        if (fd_ >= 0) close(fd_);
+    }
+    bool Ok() const { return fd_ >= 0; }
+    void Send(const Bytes& bytes) {
+        ASSERT_EQ(write(fd_, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
+    // Collects bytes until `expected` have come or the deadline passes.
+    Bytes Receive(std::size_t expected,
+                  std::chrono::milliseconds within = std::chrono::seconds(5)) {
+        Bytes got;
+        const auto deadline = Clock::now() + within;
+        while (got.size() < expected && Clock::now() < deadline) {
+            pollfd p{fd_, POLLIN, 0};
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (poll(&p, 1, static_cast<int>(left.count()) + 1) <= 0) continue;
+            if ((p.revents & POLLIN) == 0) break;
+            std::uint8_t buf[300];
+            const ssize_t n = read(fd_, buf, sizeof buf);
+            if (n <= 0) break;
+            got.insert(got.end(), buf, buf + n);
+        }
+        return got;
+    }
+    Bytes Ask(const Bytes& request, std::size_t expected) {
+        Send(request);
+        return Receive(expected);
+    }
+    int Fd() const { return fd_; }
+
+  private:
+    int fd_ = -1;
+};
+
+class SimBusTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/veltrona-sim-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder = pattern;
+        options.folder = folder;
+        options.com = 4;
+        options.switches.turnaround_us = 0;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+
+    std::string folder;
+    SimOptions options;
+};
+
+TEST_F(SimBusTest, AnnouncesItsPortAndAnswersOverThePty) {
+    // A stale link of an earlier run is replaced.
+    std::filesystem::create_directories(folder + "/ports");
+    std::filesystem::create_symlink("/dev/pts/nothing", folder + "/ports/COM4");
+
+    SimBus bus(options);
+    ASSERT_EQ(bus.Start(), "");
+    EXPECT_EQ(bus.LinkPath(), folder + "/ports/COM4");
+    EXPECT_EQ(std::filesystem::read_symlink(bus.LinkPath()), bus.ClientPath());
+
+    {
+        Client client(bus.LinkPath());
+        ASSERT_TRUE(client.Ok());
+        const Bytes reply = client.Ask(WithCrc({1, 0x03, 0x00, 0x00, 0x00, 0x01}), 7);
+        EXPECT_EQ(reply, WithCrc({1, 0x03, 0x02, 0x00, 0x02}));
+    }
+    // A client that closes leaves the bus serving the next one.
+    Client again(bus.ClientPath());
+    ASSERT_TRUE(again.Ok());
+    Bytes junk_then_read{0xFF, 0x00, 0x03};
+    const Bytes read = WithCrc({3, 0x03, 0x00, 0x00, 0x00, 0x32});
+    junk_then_read.insert(junk_then_read.end(), read.begin(), read.end());
+    const Bytes status = again.Ask(junk_then_read, 105);
+    ASSERT_EQ(status.size(), 105u);
+    EXPECT_EQ(status[6], BmsSim::kCells);
+
+    bus.Stop();
+    EXPECT_FALSE(std::filesystem::is_symlink(folder + "/ports/COM4"));
+}
+
+TEST_F(SimBusTest, LineCommandsAndUnplug) {
+    SimBus bus(options);
+    ASSERT_EQ(bus.Start(), "");
+    Client client(bus.ClientPath());
+    ASSERT_TRUE(client.Ok());
+    const Bytes read = WithCrc({1, 0x03, 0x06, 0x00, 0x00, 0x01});
+
+    EXPECT_EQ(bus.Command("mute charger"), "ok");
+    client.Send(read);
+    // Something must come back for the test to end; the BMS at 3 is asked right after.
+    client.Send(WithCrc({3, 0x03, 0x00, 0x02, 0x00, 0x01}));
+    EXPECT_EQ(client.Receive(7), WithCrc({3, 0x03, 0x02, 0x00, BmsSim::kCells}));
+    EXPECT_EQ(bus.Command("unmute charger"), "ok");
+    EXPECT_EQ(bus.Command("corrupt-crc on"), "ok");
+    const Bytes bent = client.Ask(read, 7);
+    ASSERT_EQ(bent.size(), 7u);
+    EXPECT_FALSE(CheckCrc(bent.data(), bent.size()));
+    EXPECT_EQ(bus.Command("corrupt-crc off"), "ok");
+    EXPECT_EQ(bus.Command("exception 0x0600 0x063F 4"), "ok");
+    EXPECT_EQ(client.Ask(read, 5), WithCrc({1, 0x83, 0x04}));
+    EXPECT_EQ(bus.Command("wobble"), "error: unknown command");
+
+    EXPECT_EQ(bus.Command("unplug"), "ok");
+    pollfd p{client.Fd(), POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 5000), 1);
+    EXPECT_NE(p.revents & POLLHUP, 0);
+    EXPECT_EQ(bus.ClientPath(), "");
+    EXPECT_EQ(bus.Command("unplug"), "error: not plugged");
+}
+
+TEST(SerialLine, ReadsTheLineSettingsTheClientChose) {
+    std::string error;
+    auto line = SerialLine::OpenPty(error);
+    ASSERT_NE(line, nullptr) << error;
+    EXPECT_EQ(line->Timing().baud, 115200u);
+    Client client(line->ClientPath(), B9600);
+    ASSERT_TRUE(client.Ok());
+    const LineTiming timing = line->Timing();
+    EXPECT_EQ(timing.baud, 9600u);
+    EXPECT_EQ(timing.bits_per_char, 10u);  // a pty keeps 8N1 whatever it is told
+}
+
+}  // namespace
+}  // namespace veltrona::sim

@@ -1,0 +1,110 @@
+#include "sim/sim_options.h"
+
+#include <gtest/gtest.h>
+
+#include "sim/pty_line.h"
+
+namespace veltrona::sim {
+namespace {
+
+std::string Parse(std::vector<const char*> args, SimOptions& options) {
+    args.insert(args.begin(), "veltrona-sim");
+    return ParseOptions(static_cast<int>(args.size()), args.data(), options);
+}
+
+TEST(SimOptions, CommandLine) {
+    SimOptions o;
+    ASSERT_EQ(Parse({"--folder", "/tmp/x", "--com", "12"}, o), "");
+    EXPECT_EQ(o.folder, "/tmp/x");
+    EXPECT_EQ(o.com, 12);
+    EXPECT_EQ(o.addresses, (std::array<std::uint8_t, 3>{1, 3, 3}));
+    EXPECT_EQ(o.switches.turnaround_us, 2000u);
+
+    SimOptions a;
+    ASSERT_EQ(
+        Parse({"--port", "/dev/ttyUSB0", "--baud", "9600", "--charger-address", "0x10",
+               "--bms-address", "247", "--turnaround-us", "500", "--mute", "bms", "--corrupt-crc",
+               "--reply-address", "9", "--exception", "0x0600", "0x063F", "4"},
+              a),
+        "");
+    EXPECT_EQ(a.port, "/dev/ttyUSB0");
+    EXPECT_EQ(a.baud, 9600u);
+    EXPECT_EQ(a.addresses, (std::array<std::uint8_t, 3>{16, 3, 247}));
+    EXPECT_EQ(a.switches.turnaround_us, 500u);
+    EXPECT_TRUE(a.switches.muted[2]);
+    EXPECT_TRUE(a.switches.corrupt_crc);
+    EXPECT_EQ(a.switches.reply_address, 9);
+    ASSERT_EQ(a.switches.exceptions.size(), 1u);
+    EXPECT_EQ(a.switches.exceptions[0].last, 0x063F);
+
+    for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
+             {},
+             {"--folder", "/tmp/x"},
+             {"--folder", "/tmp/x", "--com", "256"},
+             {"--folder", "/tmp/x", "--com", "1", "--port", "/dev/ttyS0"},
+             {"--port", "/dev/ttyS0", "--inverter-address", "248"},
+             {"--port", "/dev/ttyS0", "--bms-address", "0"},
+             {"--port", "/dev/ttyS0", "--exception", "1", "2"},
+             {"--port", "/dev/ttyS0", "--mute", "toaster"},
+             {"--com"},
+             {"--colour"},
+         }) {
+        SimOptions b;
+        EXPECT_NE(Parse(bad, b), "") << (bad.empty() ? "" : bad[0]);
+    }
+    SimOptions h;
+    EXPECT_EQ(Parse({"--help"}, h), "");
+    EXPECT_TRUE(h.help);
+}
+
+TEST(SimOptions, LineCommands) {
+    SimSwitches s;
+    EXPECT_EQ(ApplySwitchCommand("mute inverter", s), "");
+    EXPECT_TRUE(s.muted[1]);
+    EXPECT_EQ(ApplySwitchCommand("  unmute   inverter\r", s), "");
+    EXPECT_FALSE(s.muted[1]);
+    EXPECT_EQ(ApplySwitchCommand("delay-us 30000", s), "");
+    EXPECT_EQ(s.turnaround_us, 30000u);
+    EXPECT_EQ(ApplySwitchCommand("corrupt-crc on", s), "");
+    EXPECT_TRUE(s.corrupt_crc);
+    EXPECT_EQ(ApplySwitchCommand("reply-address 5", s), "");
+    EXPECT_EQ(s.reply_address, 5);
+    EXPECT_EQ(ApplySwitchCommand("reply-address off", s), "");
+    EXPECT_FALSE(s.reply_address);
+
+    EXPECT_EQ(ApplySwitchCommand("exception 0x0600 0x063F 4", s), "");
+    EXPECT_EQ(ApplySwitchCommand("exception 0x0600 0x063F 6", s), "");  // replaces the rule
+    EXPECT_EQ(ApplySwitchCommand("exception 0 9 2", s), "");
+    ASSERT_EQ(s.exceptions.size(), 2u);
+    EXPECT_EQ(s.exceptions[0].code, 6);
+    EXPECT_EQ(ApplySwitchCommand("exception 0x0600 0x063F off", s), "");
+    ASSERT_EQ(s.exceptions.size(), 1u);
+    EXPECT_EQ(s.exceptions[0].first, 0);
+
+    const SimSwitches before = s;
+    for (const char* bad :
+         {"", "mute", "mute toaster", "delay-us -1", "delay-us 12x", "corrupt-crc yes",
+          "reply-address 0", "reply-address 248", "exception 9 1 2", "exception 0 1 0",
+          "exception 0 0x10000 2", "unplug now", "fly"}) {
+        EXPECT_NE(ApplySwitchCommand(bad, s), "") << bad;
+    }
+    EXPECT_EQ(s.turnaround_us, before.turnaround_us);
+    EXPECT_EQ(s.exceptions.size(), before.exceptions.size());
+    EXPECT_EQ(s.reply_address, before.reply_address);
+}
+
+TEST(LineTiming, WireTimeAndSilence) {
+    // 8N1 at 9600: 10 bits a character; a 21-byte reply takes 21.875 ms.
+    EXPECT_EQ(WireTimeUs(21, {9600, 10}), 21875);
+    // 8E2 at 19200: 12 bits; one character is 625 us.
+    EXPECT_EQ(WireTimeUs(1, {19200, 12}), 625);
+    // Rounded up: 8 bytes at 115200 are 694.4 us.
+    EXPECT_EQ(WireTimeUs(8, {115200, 10}), 695);
+    EXPECT_EQ(WireTimeUs(0, {115200, 10}), 0);
+
+    EXPECT_EQ(FrameSilenceUs({9600, 10}), 3646);    // 3.5 characters
+    EXPECT_EQ(FrameSilenceUs({115200, 10}), 1750);  // the floor of fast lines
+}
+
+}  // namespace
+}  // namespace veltrona::sim
