@@ -57,12 +57,16 @@ std::string ReadFirstLine(const fs::path& file) {
 std::map<int, fs::path> ComLinks(const fs::path& program_folder) {
     std::map<int, fs::path> links;
     std::error_code ec;
-    for (const fs::directory_entry& entry :
-         fs::directory_iterator(program_folder / kLinkFolder, ec)) {
-        const std::string name = entry.path().filename().string();
+    // Stepped with an error code: a folder changing under us must not throw.
+    for (fs::directory_iterator it(program_folder / kLinkFolder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
         const int com = ComNumberFromName(name);
-        if (com == 0 || name != std::string(kComPrefix) + std::to_string(com)) continue;
-        if (entry.is_symlink(ec)) links.emplace(com, entry.path());
+        std::error_code type_error;
+        if (com != 0 && name == std::string(kComPrefix) + std::to_string(com) &&
+            it->is_symlink(type_error)) {
+            links.emplace(com, it->path());
+        }
     }
     return links;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "link/port_settings.h"
@@ -37,5 +38,8 @@ public:
                       std::size_t capacity) = 0;
     virtual bool Write(const std::uint8_t* data, std::size_t count) = 0;
 };
+
+// The system's serial port behind the line interface.
+std::unique_ptr<SerialLine> MakeSystemSerialLine();
 
 }  // namespace veltrona

@@ -200,6 +200,7 @@ bool SerialPort::WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& erro
     }
     std::uint16_t events = LineChanges(error_code);
     if (error_code == 0) {
+        // Events already at hand only need a look at the receive side, not a wait.
         pollfd descriptor{fd_, POLLIN, 0};
         const int ready = PollUntil(descriptor, events != 0 ? 0 : deadline);
         if (ready < 0) {

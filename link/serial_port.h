@@ -32,7 +32,7 @@ class SerialPort final : public SerialLine {
     SerialPort& operator=(const SerialPort&) = delete;
     ~SerialPort() override;
 
-    // Takes the device for this process alone; error gets the text of the failing call.
+    // Takes the device exclusively; error gets the system's text of the failing call.
     bool Open(const PortSettings& settings, const std::string& path, std::string& error) override;
     void Close() override;
     bool WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& error_code) override;

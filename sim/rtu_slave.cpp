@@ -56,6 +56,24 @@ int RequestLength(std::span<const std::uint8_t> head) {
     }
 }
 
+namespace {
+
+// The offset, from `from` on, of the first whole request of known length with a good CRC;
+// the size of the bytes when there is none.
+std::size_t FindRequest(std::span<const std::uint8_t> bytes, std::size_t from) {
+    for (std::size_t at = from; at + 4 <= bytes.size(); ++at) {
+        const auto head = bytes.subspan(at);
+        const int length = RequestLength(head);
+        if (!CannotStart(head) && length > 0 && static_cast<std::size_t>(length) <= head.size() &&
+            CheckCrc(head.data(), static_cast<std::size_t>(length))) {
+            return at;
+        }
+    }
+    return bytes.size();
+}
+
+}  // namespace
+
 std::vector<std::vector<std::uint8_t>> RtuFramer::Push(std::span<const std::uint8_t> bytes) {
     pending_.insert(pending_.end(), bytes.begin(), bytes.end());
     std::vector<std::vector<std::uint8_t>> frames;
@@ -66,9 +84,16 @@ std::vector<std::vector<std::uint8_t>> RtuFramer::Push(std::span<const std::uint
         }
         const int length = RequestLength(pending_);
         if (length < 0) {
+            // Only silence ends it, unless it was junk in front of a whole request.
+            const std::size_t next = FindRequest(pending_, 1);
+            if (next < pending_.size()) {
+                pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(next));
+                continue;
+            }
             // Nothing longer than a frame can be one: keep only its most recent bytes.
-            if (pending_.size() > kMaxFrame) pending_.erase(pending_.begin());
-            if (pending_.size() > kMaxFrame) continue;
+            if (pending_.size() > kMaxFrame) {
+                pending_.erase(pending_.begin(), pending_.end() - kMaxFrame);
+            }
             break;
         }
         const auto needed = static_cast<std::size_t>(length);

@@ -8,15 +8,15 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <thread>
 #include <vector>
 
 #include "link/monotonic_clock.h"
-#include "link/port_names.h"
 
 namespace veltrona {
 namespace {
+
+using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::int64_t kPatienceMicros = 2'000'000;
 
@@ -34,14 +34,12 @@ speed_t OutputSpeed(const termios& tio) {
     return cfgetospeed(&tio);
 }
 
-TEST(BuildTermios, RateOutsideTheListRunsAt9600) {
-    for (const std::int32_t rate : {230400, 14400, 0, -9600}) {
-        SCOPED_TRACE(rate);
+TEST(BuildTermios, RatesOutsideTheListRunAt9600) {
+    for (const std::int32_t rate : {230400, 14400, 0}) {
         const LineTermios line = BuildTermios(termios{}, Settings(rate));
-        EXPECT_EQ(line.baudrate, 9600);
-        EXPECT_FALSE(line.custom_rate);
-        EXPECT_EQ(cfgetospeed(&line.tio), B9600);
-        EXPECT_EQ(cfgetispeed(&line.tio), B9600);
+        EXPECT_EQ(line.baudrate, 9600) << rate;
+        EXPECT_FALSE(line.custom_rate) << rate;
+        EXPECT_EQ(OutputSpeed(line.tio), B9600) << rate;
     }
     EXPECT_EQ(OutputSpeed(BuildTermios(termios{}, Settings(300)).tio), B300);
     EXPECT_EQ(OutputSpeed(BuildTermios(termios{}, Settings(115200)).tio), B115200);
@@ -50,7 +48,7 @@ TEST(BuildTermios, RateOutsideTheListRunsAt9600) {
     EXPECT_TRUE(fast.custom_rate);
 }
 
-TEST(BuildTermios, FrameFormatFallsBackToEightNoneOne) {
+TEST(BuildTermios, RawFrameFormatFallsBackToEightNoneOne) {
     struct Case {
         std::int32_t data_bits, parity, stop_bits;
         tcflag_t expected;
@@ -62,33 +60,23 @@ TEST(BuildTermios, FrameFormatFallsBackToEightNoneOne) {
         {6, 2, 2, CS6 | PARENB | CSTOPB},
         {8, 3, 0, CS8 | PARENB | CMSPAR | PARODD},
         {8, 4, -1, CS8 | PARENB | CMSPAR},
-        {4, -1, 0, CS8},
     };
-    constexpr tcflag_t kFormat = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(::testing::Message() << c.data_bits << "/" << c.parity << "/" << c.stop_bits);
-        const LineTermios line =
-            BuildTermios(termios{}, Settings(9600, c.data_bits, c.parity, c.stop_bits));
-        EXPECT_EQ(line.tio.c_cflag & kFormat, c.expected);
-    }
-}
-
-TEST(BuildTermios, RawLineWithoutFlowControl) {
     termios current{};
     current.c_iflag = IXON | IXOFF | ICRNL | INPCK;
-    current.c_oflag = OPOST;
-    current.c_lflag = ICANON | ECHO | ISIG;
+    current.c_lflag = ICANON | ECHO;
     current.c_cflag = CRTSCTS | PARENB | CSTOPB;
     current.c_cc[VMIN] = 1;
     current.c_cc[VTIME] = 5;
-    const termios tio = BuildTermios(current, Settings(9600)).tio;
-    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INPCK), 0u);
-    EXPECT_EQ(tio.c_oflag & OPOST, 0u);
-    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
-    EXPECT_EQ(tio.c_cflag & (CRTSCTS | PARENB | CSTOPB), 0u);
-    EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), CLOCAL | CREAD);
-    EXPECT_EQ(tio.c_cc[VMIN], 0);
-    EXPECT_EQ(tio.c_cc[VTIME], 0);
+    for (const Case& c : kCases) {
+        const termios tio =
+            BuildTermios(current, Settings(9600, c.data_bits, c.parity, c.stop_bits)).tio;
+        EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS), c.expected)
+            << c.data_bits << "/" << c.parity << "/" << c.stop_bits;
+        EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), CLOCAL | CREAD);
+        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | INPCK), 0u);
+        EXPECT_EQ(tio.c_lflag & (ICANON | ECHO), 0u);
+        EXPECT_EQ(tio.c_cc[VMIN] + tio.c_cc[VTIME], 0);
+    }
 }
 
 TEST(StatusText, CodesAboveThreeShareTheLastText) {
@@ -99,46 +87,28 @@ TEST(StatusText, CodesAboveThreeShareTheLastText) {
     EXPECT_EQ(SerialPort::StatusText(9), "Событие не определено");
 }
 
-TEST(ClosedPort, EveryOperationFails) {
-    SerialPort port;
-    std::uint32_t status = 7;
-    std::uint16_t mask = 7;
-    int error = 0;
-    EXPECT_FALSE(port.WaitEvent(status, mask, error));
-    EXPECT_EQ(error, EBADF);
-    EXPECT_EQ(mask, 0);
-    std::uint8_t byte = 0;
-    std::size_t received = 1;
-    EXPECT_FALSE(port.Read(&byte, 1, received, 1));
-    EXPECT_EQ(received, 0u);
-    EXPECT_FALSE(port.Write(&byte, 1));
-    EXPECT_EQ(port.BytesQueued(), 0u);
-}
-
-// A pseudo-terminal: the port opens the slave, the test plays the device on the master.
+// The port opens a pseudo-terminal's slave; the test plays the device on the master.
 class PtyPort : public ::testing::Test {
   protected:
     void SetUp() override {
         master_ = posix_openpt(O_RDWR | O_NOCTTY);
         ASSERT_GE(master_, 0);
-        ASSERT_EQ(grantpt(master_), 0);
-        ASSERT_EQ(unlockpt(master_), 0);
-        slave_path_ = ptsname(master_);
+        ASSERT_EQ(grantpt(master_) | unlockpt(master_), 0);
+        path_ = ptsname(master_);
         // Our own hold on the slave keeps the master readable when the port closes.
-        keeper_ = open(slave_path_.c_str(), O_RDWR | O_NOCTTY);
+        keeper_ = open(path_.c_str(), O_RDWR | O_NOCTTY);
         ASSERT_GE(keeper_, 0);
     }
 
     void TearDown() override {
         port_.Close();
-        if (keeper_ >= 0) close(keeper_);
+        close(keeper_);
         if (master_ >= 0) close(master_);
     }
 
     void OpenPort(const PortSettings& settings = Settings(115200)) {
         std::string error;
-        ASSERT_TRUE(port_.Open(settings, slave_path_, error)) << error;
-        EXPECT_TRUE(error.empty());
+        ASSERT_TRUE(port_.Open(settings, path_, error)) << error;
     }
 
     termios MasterTermios() const {
@@ -147,39 +117,33 @@ class PtyPort : public ::testing::Test {
         return tio;
     }
 
-    // Waits until an event of the mask arrives; returns every event seen on the way.
+    // Every event seen until one of the wanted ones arrives (or the patience runs out).
     std::uint16_t WaitFor(std::uint16_t wanted) {
         std::uint16_t seen = 0;
-        const std::int64_t deadline = MonotonicMicros() + kPatienceMicros;
-        while ((seen & wanted) == 0 && MonotonicMicros() < deadline) {
+        for (const std::int64_t end = MonotonicMicros() + kPatienceMicros;
+             (seen & wanted) == 0 && MonotonicMicros() < end;) {
             std::uint32_t status = 0;
             std::uint16_t mask = 0;
             int error = 0;
-            if (port_.WaitEvent(status, mask, error)) {
-                EXPECT_EQ(status, 1u);
-                seen |= mask;
-            } else {
-                EXPECT_EQ(status, 3u);
-                EXPECT_EQ(error, 0);
-            }
+            EXPECT_EQ(port_.WaitEvent(status, mask, error) ? 1u : 3u, status);
+            EXPECT_EQ(error, 0);
+            seen |= mask;
         }
         return seen;
     }
 
     bool WaitQueued(std::size_t count) {
-        const std::int64_t deadline = MonotonicMicros() + kPatienceMicros;
-        while (port_.BytesQueued() < count) {
-            if (MonotonicMicros() > deadline) return false;
+        const std::int64_t end = MonotonicMicros() + kPatienceMicros;
+        while (port_.BytesQueued() < count && MonotonicMicros() < end)
             std::this_thread::yield();
-        }
-        return true;
+        return port_.BytesQueued() >= count;
     }
 
-    std::vector<std::uint8_t> ReadMaster(std::size_t count) const {
-        std::vector<std::uint8_t> bytes(count);
+    Bytes ReadMaster(std::size_t count) const {
+        Bytes bytes(count);
         std::size_t got = 0;
-        const std::int64_t deadline = MonotonicMicros() + kPatienceMicros;
-        while (got < count && MonotonicMicros() < deadline) {
+        for (const std::int64_t end = MonotonicMicros() + kPatienceMicros;
+             got < count && MonotonicMicros() < end;) {
             pollfd descriptor{master_, POLLIN, 0};
             if (poll(&descriptor, 1, 10) <= 0) continue;
             const ssize_t n = read(master_, bytes.data() + got, count - got);
@@ -191,7 +155,7 @@ class PtyPort : public ::testing::Test {
 
     int master_ = -1;
     int keeper_ = -1;
-    std::string slave_path_;
+    std::string path_;
     SerialPort port_;
 };
 
@@ -201,49 +165,31 @@ TEST_F(PtyPort, OpenConfiguresTheLine) {
     EXPECT_EQ(OutputSpeed(tio), B9600);
     EXPECT_EQ(tio.c_cflag & CSTOPB, CSTOPB);
     EXPECT_EQ(tio.c_lflag & ICANON, 0u);
-    EXPECT_EQ(tio.c_cc[VMIN], 0);
     port_.Close();
 
     OpenPort(Settings(256000));
     tio = MasterTermios();
     EXPECT_EQ(tio.c_cflag & CBAUD, static_cast<tcflag_t>(CBAUDEX));  // a rate set through BOTHER
-    EXPECT_EQ(tio.c_cflag & CSTOPB, 0u);
 }
 
-TEST_F(PtyPort, OpenIsExclusive) {
+TEST_F(PtyPort, OpenIsExclusiveAndFailsWithTheSystemText) {
     OpenPort();
     ASSERT_EQ(write(master_, "xy", 2), 2);
     ASSERT_TRUE(WaitQueued(2));
     SerialPort second;
     std::string error;
-    EXPECT_FALSE(second.Open(Settings(9600), slave_path_, error));
+    EXPECT_FALSE(second.Open(Settings(9600), path_, error));
     EXPECT_EQ(error, std::strerror(EWOULDBLOCK));
-    // The refused open must not have touched the first port's line or queues.
+    // The refused open must leave the first port's line and queues alone.
     EXPECT_EQ(OutputSpeed(MasterTermios()), B115200);
     EXPECT_EQ(port_.BytesQueued(), 2u);
     port_.Close();
-    EXPECT_TRUE(second.Open(Settings(9600), slave_path_, error)) << error;
-}
+    EXPECT_TRUE(second.Open(Settings(9600), path_, error)) << error;
 
-TEST_F(PtyPort, OpenFailsWithTheSystemText) {
-    std::string error;
-    EXPECT_FALSE(port_.Open(Settings(9600), "/dev/veltrona-no-such-port", error));
-    EXPECT_EQ(error, std::strerror(ENOENT));
     EXPECT_FALSE(port_.Open(Settings(9600), "", error));
     EXPECT_EQ(error, std::strerror(ENOENT));
     EXPECT_FALSE(port_.Open(Settings(9600), "/dev/null", error));
     EXPECT_EQ(error, std::strerror(ENOTTY));
-}
-
-TEST_F(PtyPort, OpensThroughAComLink) {
-    std::string pattern = std::filesystem::temp_directory_path() / "veltrona-port-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const std::filesystem::path folder = pattern;
-    std::filesystem::create_directory(folder / "ports");
-    std::filesystem::create_symlink(slave_path_, folder / "ports" / "COM7");
-    std::string error;
-    EXPECT_TRUE(port_.Open(Settings(9600), ResolveComPath(7, folder), error)) << error;
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(PtyPort, QuietLineTimesOutAfterAMillisecond) {
@@ -261,37 +207,24 @@ TEST_F(PtyPort, QuietLineTimesOutAfterAMillisecond) {
     }
 }
 
-TEST_F(PtyPort, ReceivedBytesRaiseRxCharAndReadBack) {
+TEST_F(PtyPort, ReceivedBytesRaiseRxCharAndReadOneLessThanCapacity) {
     OpenPort();
-    std::uint8_t buffer[16] = {};
+    Bytes buffer(4096);
     std::size_t received = 99;
-    EXPECT_TRUE(port_.Read(buffer, sizeof buffer, received, sizeof buffer));
+    EXPECT_TRUE(port_.Read(buffer.data(), 10, received, buffer.size()));
     EXPECT_EQ(received, 0u);
 
-    ASSERT_EQ(write(master_, "abc", 3), 3);
-    EXPECT_NE(WaitFor(kEvRxChar) & kEvRxChar, 0);
-    ASSERT_TRUE(WaitQueued(3));
-    EXPECT_EQ(port_.BytesQueued(), 3u);
-    EXPECT_TRUE(port_.Read(buffer, 3, received, sizeof buffer));
-    ASSERT_EQ(received, 3u);
-    EXPECT_EQ(std::memcmp(buffer, "abc", 3), 0);
-}
-
-TEST_F(PtyPort, ReadLongerThanCapacityTakesOneLess) {
-    OpenPort();
-    std::vector<std::uint8_t> sent(5000);
+    Bytes sent(5000);
     for (std::size_t i = 0; i < sent.size(); ++i)
         sent[i] = static_cast<std::uint8_t>(i * 7);
     ASSERT_EQ(write(master_, sent.data(), sent.size()), static_cast<ssize_t>(sent.size()));
+    EXPECT_NE(WaitFor(kEvRxChar) & kEvRxChar, 0);
     ASSERT_TRUE(WaitQueued(4095));
-
-    std::vector<std::uint8_t> buffer(4096);
-    std::size_t received = 0;
     ASSERT_TRUE(port_.Read(buffer.data(), 5000, received, buffer.size()));
     ASSERT_EQ(received, 4095u);
-    std::vector<std::uint8_t> got(buffer.begin(), buffer.begin() + 4095);
-    const std::int64_t deadline = MonotonicMicros() + kPatienceMicros;
-    while (got.size() < sent.size() && MonotonicMicros() < deadline) {
+    Bytes got(buffer.begin(), buffer.begin() + 4095);
+    for (const std::int64_t end = MonotonicMicros() + kPatienceMicros;
+         got.size() < sent.size() && MonotonicMicros() < end;) {
         ASSERT_TRUE(port_.Read(buffer.data(), sent.size() - got.size(), received, buffer.size()));
         got.insert(got.end(), buffer.begin(), buffer.begin() + static_cast<long>(received));
     }
@@ -300,7 +233,7 @@ TEST_F(PtyPort, ReadLongerThanCapacityTakesOneLess) {
 
 TEST_F(PtyPort, WriteReachesTheDeviceAndTxEmptyComesOnce) {
     OpenPort();
-    const std::vector<std::uint8_t> frame = {0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD};
+    const Bytes frame = {0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD};
     ASSERT_TRUE(port_.Write(frame.data(), frame.size()));
     EXPECT_EQ(ReadMaster(frame.size()), frame);
     EXPECT_NE(WaitFor(kEvTxEmpty) & kEvTxEmpty, 0);
@@ -311,23 +244,18 @@ TEST_F(PtyPort, WriteReachesTheDeviceAndTxEmptyComesOnce) {
     EXPECT_EQ(status, 3u);
 }
 
-TEST_F(PtyPort, WriteWaitsForRoomUntilEveryByteIsTaken) {
+TEST_F(PtyPort, WriteWaitsForRoomButNotWithoutEnd) {
     OpenPort(Settings(256000));
-    std::vector<std::uint8_t> data(300'000);
+    Bytes data(300'000);  // far more than the pty holds
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(i % 251);
-    std::vector<std::uint8_t> got;
+    Bytes got;
     std::thread device([&] { got = ReadMaster(data.size()); });
-    const bool written = port_.Write(data.data(), data.size());
+    EXPECT_TRUE(port_.Write(data.data(), data.size()));
     device.join();
-    EXPECT_TRUE(written);
     EXPECT_EQ(got, data);
-}
 
-TEST_F(PtyPort, WriteGivesUpWhenTheDeviceStopsReading) {
-    OpenPort(Settings(256000));
-    const std::vector<std::uint8_t> data(30'000);  // more than the pty holds
-    EXPECT_FALSE(port_.Write(data.data(), data.size()));
+    EXPECT_FALSE(port_.Write(data.data(), 30'000));  // nobody reads any more
 }
 
 TEST_F(PtyPort, HangUpFailsEveryCallAtTheWorkerPace) {
@@ -345,8 +273,7 @@ TEST_F(PtyPort, HangUpFailsEveryCallAtTheWorkerPace) {
         EXPECT_NE(status, 1u);
     }
     EXPECT_GE(MonotonicMicros() - start, kCalls * 500);
-    const std::uint8_t frame[4] = {};
-    EXPECT_FALSE(port_.Write(frame, sizeof frame));
+    EXPECT_FALSE(port_.Write(Bytes(4).data(), 4));
 }
 
 }  // namespace

@@ -114,7 +114,7 @@ TEST_F(SimBusTest, AnnouncesItsPortAndAnswersOverThePty) {
     junk_then_read.insert(junk_then_read.end(), read.begin(), read.end());
     const Bytes status = again.Ask(junk_then_read, 105);
     ASSERT_EQ(status.size(), 105u);
-    EXPECT_EQ(status[6], BmsSim::kCells);
+    EXPECT_EQ(status[8], BmsSim::kCells);  // design cell number, register 2
 
     bus.Stop();
     EXPECT_FALSE(std::filesystem::is_symlink(folder + "/ports/COM4"));
@@ -129,9 +129,9 @@ TEST_F(SimBusTest, LineCommandsAndUnplug) {
 
     EXPECT_EQ(bus.Command("mute charger"), "ok");
     client.Send(read);
-    // Something must come back for the test to end; the BMS at 3 is asked right after.
-    client.Send(WithCrc({3, 0x03, 0x00, 0x02, 0x00, 0x01}));
-    EXPECT_EQ(client.Receive(7), WithCrc({3, 0x03, 0x02, 0x00, BmsSim::kCells}));
+    // Something must come back for the test to end: the BMS's link block, right after.
+    client.Send(WithCrc({3, 0x03, 0x68, 0x01, 0x00, 0x01}));
+    EXPECT_EQ(client.Receive(7), WithCrc({3, 0x03, 0x02, 0x00, 4}));  // its baud index
     EXPECT_EQ(bus.Command("unmute charger"), "ok");
     EXPECT_EQ(bus.Command("corrupt-crc on"), "ok");
     const Bytes bent = client.Ask(read, 7);

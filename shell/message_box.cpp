@@ -1,0 +1,36 @@
+#include "shell/message_box.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace veltrona {
+namespace {
+
+MessageHook& Hook() {
+    static MessageHook hook;
+    return hook;
+}
+
+}  // namespace
+
+void SetMessageHook(MessageHook hook) { Hook() = std::move(hook); }
+
+MessageAnswer ShowMessage(const QString& text, const QString& caption, MessageButtons buttons,
+                          QWidget* parent) {
+    if (Hook()) return Hook()(text, caption, buttons);
+    QMessageBox box(parent);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(caption);
+    box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    if (buttons == MessageButtons::Ok) {
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.exec();
+        return MessageAnswer::Ok;
+    }
+    QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    box.exec();
+    return box.clickedButton() == yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+}  // namespace veltrona
