@@ -26,6 +26,8 @@ class MemorySource final : public ByteSource {
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
     explicit MemorySource(std::string_view bytes)
         : bytes_(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) {}
+    // The source only views its bytes: a temporary string would leave it dangling.
+    explicit MemorySource(std::string&&) = delete;
     ReadStatus ReadAt(std::uint64_t offset, std::uint8_t& byte) override;
 
   private:

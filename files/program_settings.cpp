@@ -147,7 +147,9 @@ bool ReadDeviceSection(LineReader& lines, DeviceLinkSettings& device) {
         Number(lines.Line().value, kMinAddress, kMaxAddress).value_or(kAddressNotNumber));
 
     if (!NextWithKey(lines, "Baudrate")) return false;
-    device.baudrate = Number(lines.Line().value).value_or(DeviceLinkSettings{}.baudrate);
+    // Not range-checked, but written back unsigned: a negative rate would not read back.
+    device.baudrate = Number(lines.Line().value, 0, std::numeric_limits<std::int32_t>::max())
+                          .value_or(DeviceLinkSettings{}.baudrate);
 
     if (!NextWithKey(lines, "DataBits")) return false;
     device.data_bits = static_cast<std::uint16_t>(

@@ -35,11 +35,11 @@ namespace {
 
 using namespace veltrona;
 
-#define FUZZ_CHECK(condition)   \
-    do {                        \
-        if (!(condition)) {     \
-            __builtin_trap();   \
-        }                       \
+#define FUZZ_CHECK(condition) \
+    do {                      \
+        if (!(condition)) {   \
+            __builtin_trap(); \
+        }                     \
     } while (false)
 
 constexpr BlockSpec kBlocks[] = {
@@ -49,7 +49,7 @@ constexpr BlockSpec kBlocks[] = {
     {kAccessReadWrite, kPollReadEvery, 0xFFF8, 16, 2, 16, 16, 1, 1},  // past 0xFFFF
 };
 
-constexpr std::uint8_t kOps[] = {kOpRead,         kOpWrite,       kOpBootRead,  kOpFlashErase,
+constexpr std::uint8_t kOps[] = {kOpRead,         kOpWrite,      kOpBootRead,   kOpFlashErase,
                                  kOpFlashProgram, kOpDeviceOpen, kOpDeviceClose};
 
 std::uint16_t ReferenceCrc(const std::uint8_t* p, std::size_t n) {
@@ -125,13 +125,20 @@ bool CheckedParse(DeviceModel& m, const FrameSlot& slot) {
 std::uint8_t FunctionOf(std::uint8_t op) {
     switch (op) {
         case kOpRead:
-        case kOpBootRead: return 0x03;
-        case kOpWrite: return 0x10;
-        case kOpFlashErase: return 0x20;
-        case kOpFlashProgram: return 0x21;
-        case kOpDeviceOpen: return 0x30;
-        case kOpDeviceClose: return 0x31;
-        default: return 0x00;
+        case kOpBootRead:
+            return 0x03;
+        case kOpWrite:
+            return 0x10;
+        case kOpFlashErase:
+            return 0x20;
+        case kOpFlashProgram:
+            return 0x21;
+        case kOpDeviceOpen:
+            return 0x30;
+        case kOpDeviceClose:
+            return 0x31;
+        default:
+            return 0x00;
     }
 }
 
@@ -149,9 +156,11 @@ std::vector<std::uint8_t> MakeReply(const DeviceModel& m, bool exception, const 
     } else if (op == kOpRead || op == kOpBootRead) {
         const std::size_t n = std::min<std::size_t>(m.transaction.count, 125);
         f.push_back(static_cast<std::uint8_t>(2 * n));
-        for (std::size_t i = 0; i < 2 * n; ++i) f.push_back(filler(i));
+        for (std::size_t i = 0; i < 2 * n; ++i)
+            f.push_back(filler(i));
     } else if (op == kOpWrite) {
-        for (int i = 0; i < 4; ++i) f.push_back(filler(i));
+        for (int i = 0; i < 4; ++i)
+            f.push_back(filler(i));
     } else if (op == kOpFlashErase || op == kOpDeviceClose) {
         f.push_back(0);
         f.push_back(filler(0));
@@ -190,8 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t block_pick = h[2] % 6;
     m.current_block = block_pick < 4 ? block_pick : block_pick == 4 ? kBootBlock : h[2];
     m.transaction.operation = op;
-    m.transaction.count =
-        static_cast<std::uint16_t>(h[6] | ((flags & 0x40) != 0 ? h[6] << 8 : 0));
+    m.transaction.count = static_cast<std::uint16_t>(h[6] | ((flags & 0x40) != 0 ? h[6] << 8 : 0));
 
     BootRecord& boot = *m.boot;
     boot.buffer_selector = h[7] & 3;
@@ -205,14 +213,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint16_t low = static_cast<std::uint16_t>(h[3] << 8 | h[4]);
     m.transaction.start =
         op == kOpFlashProgram
-            ? boot.program_base + static_cast<std::uint32_t>(static_cast<std::int32_t>(
-                                      static_cast<std::int16_t>(low)))
+            ? boot.program_base + static_cast<std::uint32_t>(
+                                      static_cast<std::int32_t>(static_cast<std::int16_t>(low)))
             : (std::uint32_t{h[5]} << 16 | low);
     if ((flags & 0x08) != 0) m.boot.reset();
     if ((flags & 0x80) != 0) {
         for (auto& b : m.blocks) {
             for (std::size_t i = 0; i < b.count; ++i) {
-                b.values_read[i] = static_cast<std::uint16_t>(frame_size > 0 ? frame[i % frame_size] : i);
+                b.values_read[i] =
+                    static_cast<std::uint16_t>(frame_size > 0 ? frame[i % frame_size] : i);
                 if (i % 3 == 0) SetBit(b.write_request_map, i);
                 if (i % 2 == 0) SetBit(b.write_done_map, i);
             }
@@ -247,10 +256,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t expected = 0;
         switch (t.operation) {
             case kOpRead:
-            case kOpBootRead: expected = 8; break;
+            case kOpBootRead:
+                expected = 8;
+                break;
             case kOpWrite:
-            case kOpFlashProgram: expected = 9 + 2 * std::size_t{t.count}; break;
-            default: expected = 5; break;
+            case kOpFlashProgram:
+                expected = 9 + 2 * std::size_t{t.count};
+                break;
+            default:
+                expected = 5;
+                break;
         }
         FUZZ_CHECK(tx.length == expected);
         if (t.operation == kOpRead || t.operation == kOpWrite || t.operation == kOpBootRead ||

@@ -114,7 +114,7 @@ LineTermios BuildTermios(const termios& current, const PortSettings& settings) {
     if (settings.Parity >= 0 && settings.Parity < std::ssize(kParity)) {
         line.tio.c_cflag |= kParity[settings.Parity];
     }
-    // One and a half stop bits do not exist here; two is the nearer safe choice.
+    // termios has no one and a half stop bits; two is the nearer safe choice.
     if (settings.StopBits == 1 || settings.StopBits == 2) line.tio.c_cflag |= CSTOPB;
     line.tio.c_cc[VMIN] = 0;
     line.tio.c_cc[VTIME] = 0;
@@ -338,5 +338,11 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t count) {
 std::string_view SerialPort::StatusText(std::uint32_t code) {
     return kStatusTexts[std::min<std::size_t>(code, std::size(kStatusTexts) - 1)];
 }
+
+}  // namespace veltrona
+
+namespace veltrona {
+
+std::unique_ptr<SerialLine> MakeSystemSerialLine() { return std::make_unique<SerialPort>(); }
 
 }  // namespace veltrona

@@ -87,7 +87,8 @@ std::vector<std::vector<std::uint8_t>> RtuFramer::Push(std::span<const std::uint
             // Only silence ends it, unless it was junk in front of a whole request.
             const std::size_t next = FindRequest(pending_, 1);
             if (next < pending_.size()) {
-                pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(next));
+                pending_.erase(pending_.begin(),
+                               pending_.begin() + static_cast<std::ptrdiff_t>(next));
                 continue;
             }
             // Nothing longer than a frame can be one: keep only its most recent bytes.

