@@ -16,7 +16,7 @@ namespace veltrona {
 // read back after an Apply or ApplySave.
 class TFormSettings : public QDialog {
     Q_OBJECT
-public:
+  public:
     enum Result { Cancel = 0, Apply = 1, ApplySave = 2 };
 
     explicit TFormSettings(QWidget* parent = nullptr);
@@ -29,7 +29,7 @@ public:
     // Per device: the enable box was clicked an odd number of times.
     std::array<bool, 3> toggled() const { return toggled_; }
 
-private:
+  private:
     static constexpr std::size_t kDevices = 3;
 
     struct DeviceControls {

@@ -1,0 +1,165 @@
+// veltrona-poll against an RTU server written by others: libmodbus on one end of a socat
+// pseudo-terminal pair, the poller program on the other.
+
+#include <gtest/gtest.h>
+#include <modbus.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "devices/charger/charger_blocks.h"
+
+namespace veltrona {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::uint16_t ServerValue(int address) { return static_cast<std::uint16_t>(address * 7 + 3); }
+
+class SocatPair {
+public:
+    explicit SocatPair(const fs::path& folder) : a_(folder / "ttyA"), b_(folder / "ttyB") {
+        pid_ = fork();
+        if (pid_ == 0) {
+            const std::string first = "pty,raw,echo=0,link=" + a_.string();
+            const std::string second = "pty,raw,echo=0,link=" + b_.string();
+            execlp("socat", "socat", first.c_str(), second.c_str(), nullptr);
+            _exit(127);
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!(fs::exists(a_) && fs::exists(b_)) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    ~SocatPair() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool ready() const { return fs::exists(a_) && fs::exists(b_); }
+    const fs::path& a() const { return a_; }
+    const fs::path& b() const { return b_; }
+
+private:
+    fs::path a_;
+    fs::path b_;
+    pid_t pid_ = -1;
+};
+
+// A libmodbus RTU slave 1 whose holding registers 0 to 0x3FFF hold ServerValue(address).
+class LibmodbusServer {
+public:
+    explicit LibmodbusServer(const std::string& path) {
+        ctx_ = modbus_new_rtu(path.c_str(), 115200, 'N', 8, 1);
+        if (ctx_ == nullptr) return;
+        modbus_set_slave(ctx_, 1);
+        modbus_set_response_timeout(ctx_, 0, 20000);
+        modbus_set_byte_timeout(ctx_, 0, 5000);
+        modbus_set_indication_timeout(ctx_, 0, 200000);
+        modbus_set_error_recovery(ctx_, MODBUS_ERROR_RECOVERY_PROTOCOL);
+        map_ = modbus_mapping_new(0, 0, 0x4000, 0);
+        for (int i = 0; i < 0x4000; ++i) map_->tab_registers[i] = ServerValue(i);
+        if (modbus_connect(ctx_) != 0) return;
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~LibmodbusServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (map_ != nullptr) modbus_mapping_free(map_);
+        if (ctx_ != nullptr) {
+            modbus_close(ctx_);
+            modbus_free(ctx_);
+        }
+    }
+    bool running() const { return thread_.joinable(); }
+
+private:
+    void Serve() {
+        std::uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
+        while (!stop_) {
+            const int length = modbus_receive(ctx_, request);
+            if (length > 0) modbus_reply(ctx_, request, length, map_);
+        }
+    }
+
+    modbus_t* ctx_ = nullptr;
+    modbus_mapping_t* map_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+};
+
+std::string RunPoller(const std::string& args, int& status) {
+    const std::string command = std::string(VELTRONA_POLL_PROGRAM) + " " + args + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    std::size_t n = 0;
+    while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    status = pipe != nullptr ? pclose(pipe) : -1;
+    return out;
+}
+
+TEST(PollerPeer, ReadsEveryChargerRegisterFromALibmodbusServer) {
+    const fs::path folder = fs::temp_directory_path() / ("veltrona-peer-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    {
+        SocatPair pair(folder);
+        ASSERT_TRUE(pair.ready()) << "socat did not create its pseudo-terminals";
+        LibmodbusServer server(pair.b().string());
+        ASSERT_TRUE(server.running());
+
+        int status = 0;
+        const std::string csv = RunPoller(
+            "--port " + pair.a().string() + " --device TARVOLEN=1 --rounds 1 --time-rest 1", status);
+        ASSERT_EQ(status, 0) << csv;
+
+        std::istringstream lines(csv);
+        std::string line;
+        std::getline(lines, line);
+        EXPECT_EQ(line, "time,device,address,raw,value,name");
+        std::map<int, long> raw;
+        while (std::getline(lines, line)) {
+            std::istringstream fields(line);
+            std::string time, device, address, value;
+            std::getline(fields, time, ',');
+            std::getline(fields, device, ',');
+            std::getline(fields, address, ',');
+            std::getline(fields, value, ',');
+            EXPECT_EQ(device, "TARVOLEN");
+            EXPECT_EQ(time.size(), std::string("2026-12-09T08:40:12.345+00:00").size()) << time;
+            raw[std::stoi(address, nullptr, 16)] = std::stol(value);
+        }
+        std::size_t expected = 0;
+        for (const BlockSpec& block : kChargerBlocks) {
+            for (int i = 0; i < block.count; ++i) {
+                const int address = block.base + i;
+                ASSERT_TRUE(raw.count(address)) << std::hex << address;
+                EXPECT_EQ(raw[address], ServerValue(address)) << std::hex << address;
+                ++expected;
+            }
+        }
+        EXPECT_EQ(raw.size(), expected);
+    }
+    fs::remove_all(folder);
+}
+
+TEST(PollerPeer, RefusesABadOptionAndAMissingPort) {
+    int status = 0;
+    RunPoller("--port /dev/null --parity sometimes", status);
+    EXPECT_NE(WEXITSTATUS(status), 0);
+    RunPoller("--port /nonexistent/tty --rounds 1", status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+}  // namespace
+}  // namespace veltrona
