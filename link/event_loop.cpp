@@ -1,5 +1,6 @@
 #include "link/event_loop.h"
 
+#include <algorithm>
 #include <future>
 
 namespace veltrona {
@@ -53,7 +54,8 @@ void EventLoop::Run() {
 }
 
 bool EventLoop::RunUntil(const std::function<bool()>& done,
-                         std::chrono::steady_clock::duration limit) {
+                         std::chrono::steady_clock::duration limit,
+                         std::chrono::milliseconds check) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     std::unique_lock lock(mutex_);
     owner_ = std::this_thread::get_id();
@@ -64,8 +66,8 @@ bool EventLoop::RunUntil(const std::function<bool()>& done,
         result = done();
         lock.lock();
         if (result || quit_ || std::chrono::steady_clock::now() >= deadline) break;
-        RunOne(lock, std::min(deadline, std::chrono::steady_clock::now() +
-                                            std::chrono::milliseconds(1)));
+        // Posted work wakes the loop at once; the pause only bounds how late done() is seen.
+        RunOne(lock, std::min(deadline, std::chrono::steady_clock::now() + check));
     }
     owner_ = {};
     return result;

@@ -21,8 +21,9 @@ public:
     // Runs functions until Quit.
     void Run();
     // Runs functions until done() holds (checked after each function and at least every
-    // millisecond) or the deadline passes; the result is done().
-    bool RunUntil(const std::function<bool()>& done, std::chrono::steady_clock::duration limit);
+    // check interval) or the deadline passes; the result is done().
+    bool RunUntil(const std::function<bool()>& done, std::chrono::steady_clock::duration limit,
+                  std::chrono::milliseconds check = std::chrono::milliseconds(5));
     void Quit();
 
 private:

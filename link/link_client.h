@@ -25,6 +25,8 @@ public:
     // still pending.
     virtual void OnLineEvents(std::uint16_t /*mask*/) {}
     virtual void OnTick() {}
+    // A client without use for ticks spares the interface thread a wake-up every millisecond.
+    virtual bool WantsTicks() const { return true; }
     // A reply was taken off the line (before the dispatcher runs for it).
     virtual void OnReceived(const FrameSlot& /*frame*/) {}
     // A request went out.

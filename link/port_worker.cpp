@@ -21,6 +21,7 @@ constexpr std::uint32_t kTransactionEnded = 0x0800;
 constexpr std::uint32_t kResting = 0x1000;
 
 constexpr std::int64_t kTickMicros = 1000;
+constexpr std::int64_t kIdleWaitMicros = 20000;
 constexpr std::size_t kReadCapacity = 4096;
 
 }  // namespace
@@ -151,6 +152,7 @@ void TThreadSyncComPort::InitialiseAfterOpen() {
     rest_.Stop();
     tick_.Start();
     flags_ = kWatchEvents | kLineFree;
+    host_.RunBlocking([this] { wants_ticks_ = client_.WantsTicks(); });
 }
 
 void TThreadSyncComPort::ReleaseSlot(FrameSlot& slot) {
@@ -164,7 +166,7 @@ void TThreadSyncComPort::RunningPass() {
     std::uint32_t status = 0;
     std::uint16_t mask = 0;
     int error = 0;
-    if (line_->WaitEvent(status, mask, error)) {
+    if (line_->WaitEvent(status, mask, error, WaitBudget())) {
         flags_ |= kShowEvent;
         if (mask & kEvRxChar) flags_ |= kBytesArrived;
         pending_events_.fetch_or(mask);
@@ -200,10 +202,26 @@ void TThreadSyncComPort::RunningPass() {
     }
     // A frame still arriving belongs to the last request: nothing goes out over it.
     if ((flags_ & kLineFree) && !(flags_ & kReceiving)) SendNext();
-    if (tick_.Exceeded(kTickMicros)) {
+    if (wants_ticks_ && tick_.Exceeded(kTickMicros)) {
         NotifyTick();
         tick_.Start();
     }
+}
+
+// The event wait lasts until the nearest timer is due, so the loop keeps each timer to
+// within its wait without waking every millisecond for nothing; the cap bounds how late a
+// close or a newly queued request is seen.
+std::int64_t TThreadSyncComPort::WaitBudget() const {
+    const std::int64_t now = MonotonicMicros();
+    std::int64_t budget = kIdleWaitMicros;
+    const auto until = [&](const Timer& timer, std::int64_t limit) {
+        if (timer.running) budget = std::min(budget, timer.start + limit + 1 - now);
+    };
+    if (flags_ & kReceiving) until(silence_, kFrameSilenceMicros);
+    if (flags_ & kRequestOut) until(reply_, settings_.TimeWait);
+    if (flags_ & kResting) until(rest_, settings_.TimeRest);
+    if (wants_ticks_) until(tick_, kTickMicros);
+    return std::clamp<std::int64_t>(budget, 0, kIdleWaitMicros);
 }
 
 void TThreadSyncComPort::ReadBytes() {

@@ -87,6 +87,7 @@ private:
     bool OpenLine(bool announce);
     void InitialiseAfterOpen();
     void RunningPass();
+    std::int64_t WaitBudget() const;
     void ReadBytes();
     void CompleteFrame();
     void EndTransaction();
@@ -121,6 +122,7 @@ private:
     std::string path_;
     std::uint32_t flags_ = 0;
     bool answered_ = false;
+    bool wants_ticks_ = true;
     int last_wait_error_ = 0;
     DeviceModel* current_ = nullptr;
     std::array<FrameSlot, 256> ring_;

@@ -21,6 +21,8 @@ inline constexpr std::uint16_t kEvErr = 0x0080;
 inline constexpr std::uint16_t kEvRing = 0x0100;
 inline constexpr std::uint16_t kEvAll = 0x01FF;
 
+inline constexpr std::int64_t kDefaultWaitMicros = 1000;
+
 // What the port worker needs of a serial line; the real port and test lines implement it.
 // Only the worker thread calls it.
 class SerialLine {
@@ -30,9 +32,11 @@ public:
     virtual bool Open(const PortSettings& settings, const std::string& path,
                       std::string& error) = 0;
     virtual void Close() = 0;
-    // Waits at most about 1 ms. True with status 1 when events arrived; a plain time-out
-    // gives status 3, a failure a non-zero error code.
-    virtual bool WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& error_code) = 0;
+    // Waits at most wait_us (1 ms unless the caller knows no timer of its own is due
+    // sooner). True with status 1 when events arrived; a plain time-out gives status 3, a
+    // failure a non-zero error code, after the whole wait.
+    virtual bool WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& error_code,
+                           std::int64_t wait_us = kDefaultWaitMicros) = 0;
     virtual std::size_t BytesQueued() = 0;
     virtual bool Read(std::uint8_t* buffer, std::size_t count, std::size_t& received,
                       std::size_t capacity) = 0;

@@ -62,7 +62,6 @@ constexpr std::string_view kStatusTexts[] = {
 
 constexpr std::uint32_t kStatusEvent = 1;
 constexpr std::uint32_t kStatusTimeout = 3;
-constexpr std::int64_t kWaitMicros = 1000;
 constexpr std::int64_t kWriteSlackMicros = 100'000;
 // USB adapters answer TIOCMGET with a control transfer on the bus; asking every millisecond
 // would cost as much as the wait itself.
@@ -187,12 +186,13 @@ void SerialPort::Close() {
     fd_ = -1;
 }
 
-bool SerialPort::WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& error_code) {
+bool SerialPort::WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& error_code,
+                           std::int64_t wait_us) {
     status = 0;
     mask = 0;
     error_code = 0;
-    // Failures still take the whole millisecond so that the worker loop keeps its pace.
-    const std::int64_t deadline = MonotonicMicros() + kWaitMicros;
+    // Failures still take the whole wait so that the worker loop keeps its pace.
+    const std::int64_t deadline = MonotonicMicros() + std::max<std::int64_t>(wait_us, 0);
     if (fd_ < 0) {
         error_code = EBADF;
         SleepUntil(deadline);

@@ -35,7 +35,8 @@ class SerialPort final : public SerialLine {
     // Takes the device exclusively; error gets the system's text of the failing call.
     bool Open(const PortSettings& settings, const std::string& path, std::string& error) override;
     void Close() override;
-    bool WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& error_code) override;
+    bool WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& error_code,
+                   std::int64_t wait_us = kDefaultWaitMicros) override;
     std::size_t BytesQueued() override;
     // Never blocks: with nothing queued it succeeds with 0 received.
     bool Read(std::uint8_t* buffer, std::size_t count, std::size_t& received,

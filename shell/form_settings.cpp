@@ -103,6 +103,8 @@ TFormSettings::TFormSettings(QWidget* parent) : QDialog(parent) {
         auto* list = new QComboBox(portGroup);
         list->setObjectName(QString::fromLatin1(kLists[i].name));
         list->addItem(QString::fromUtf8(kLists[i].first));
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        list->setMinimumContentsLength(8);
         lists_[i] = list;
         const int row = static_cast<int>(i);
         portGrid->addWidget(new QLabel(QString::fromUtf8(kLists[i].label), portGroup), row, 0);
@@ -126,7 +128,7 @@ TFormSettings::TFormSettings(QWidget* parent) : QDialog(parent) {
 
     auto* deviceGroup = new QGroupBox(QStringLiteral("Устройства"), this);
     deviceGroup->setObjectName(QStringLiteral("cbDeviceService"));
-    auto* deviceRow = new QHBoxLayout(deviceGroup);
+    auto* deviceColumn = new QVBoxLayout(deviceGroup);
     for (std::size_t i = 0; i < kDevices; ++i) {
         const DeviceSpec& spec = kDeviceSpecs[i];
         const std::string_view name = DeviceKindName(i);
@@ -139,7 +141,7 @@ TFormSettings::TFormSettings(QWidget* parent) : QDialog(parent) {
         device.address = new QLineEdit(group);
         device.address->setObjectName(QString::fromLatin1(spec.address));
         device.address->setReadOnly(true);
-        device.address->setFixedWidth(48);
+        device.address->setFixedWidth(40);
 
         auto* arrows = new QWidget(group);
         arrows->setObjectName(QString::fromLatin1(spec.arrows));
@@ -159,8 +161,7 @@ TFormSettings::TFormSettings(QWidget* parent) : QDialog(parent) {
         auto* column = new QVBoxLayout(group);
         column->addWidget(device.enable);
         column->addLayout(addressRow);
-        column->addStretch();
-        deviceRow->addWidget(group);
+        deviceColumn->addWidget(group);
         if (i == kBmsIndex) bmsGroup_ = group;
 
         connect(device.enable, &QCheckBox::clicked, this, [this, i] {
@@ -170,7 +171,7 @@ TFormSettings::TFormSettings(QWidget* parent) : QDialog(parent) {
         connect(up, &QToolButton::clicked, this, [this, i] { StepAddress(i, 1); });
         connect(down, &QToolButton::clicked, this, [this, i] { StepAddress(i, -1); });
     }
-    deviceRow->addStretch();
+    deviceColumn->addStretch();
 
     auto* apply = new QPushButton(QStringLiteral("Применить"), this);
     apply->setObjectName(QStringLiteral("btnApply"));

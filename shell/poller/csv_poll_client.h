@@ -20,6 +20,7 @@ public:
     void OnReceived(const FrameSlot& frame) override { stamp_ = frame.stamp; }
     void OnTransaction(std::size_t device, DeviceModel& model, bool answered) override;
     void ShowMessage(std::string_view text, std::string_view caption) override;
+    bool WantsTicks() const override { return false; }
 
     bool open_failed() const { return open_failed_; }
     // Rounds completed: the first device to be polled has started that many more turns.

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
             return g_interrupted || client.open_failed() || !worker.IsWorkerActive() ||
                    (options->rounds != 0 && client.rounds() >= options->rounds);
         },
-        limit);
+        limit, std::chrono::milliseconds(200));
     worker.StopPort();
     loop.RunUntil([&] { return !worker.IsWorkerActive(); }, std::chrono::seconds(10));
     std::cout.flush();

@@ -84,7 +84,8 @@ public:
     }
     void Close() override {}
 
-    bool WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& error_code) override {
+    bool WaitEvent(std::uint32_t& status, std::uint16_t& mask, int& error_code,
+                   std::int64_t wait_us) override {
         status = 0;
         mask = 0;
         error_code = 0;
@@ -96,10 +97,10 @@ public:
             }
         }
         if (error_code != 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::microseconds(wait_us));
             return false;
         }
-        const std::int64_t until = MonotonicMicros() + 1000;
+        const std::int64_t until = MonotonicMicros() + wait_us;
         for (;;) {
             mask = Deliver();
             if (mask != 0 || MonotonicMicros() >= until) break;

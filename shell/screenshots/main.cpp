@@ -1,0 +1,88 @@
+// Renders every window of the program offscreen to PNG files in the folder given as the only
+// argument (default "screenshots"), the main window also in extended mode with its status panel.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+#include "shell/app_style.h"
+#include "shell/empty_forms.h"
+#include "shell/form_about.h"
+#include "shell/form_general.h"
+#include "shell/form_monitor_port.h"
+#include "shell/form_password.h"
+#include "shell/form_process.h"
+#include "shell/form_settings.h"
+#include "shell/message_box.h"
+#include "shell/program_folder.h"
+
+namespace {
+
+bool Save(QWidget& window, const QDir& folder, const QString& name) {
+    window.show();
+    QApplication::processEvents();
+    const QString file = folder.filePath(name + QStringLiteral(".png"));
+    const bool saved = window.grab().save(file);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
+    window.hide();
+    return saved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Veltrona Monitor"));
+    veltrona::ApplyAppStyle(app);
+    veltrona::SetMessageHook([](const QString& text, const QString& caption,
+                                veltrona::MessageButtons) {
+        std::fprintf(stderr, "message: %s / %s\n", qPrintable(text), qPrintable(caption));
+        return veltrona::MessageAnswer::No;
+    });
+
+    const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
+    if (!QDir().mkpath(folder.path())) return 1;
+
+    veltrona::ApplicationWindows windows(veltrona::ProgramFolder());
+    veltrona::TFormGeneral& general = *windows.general;
+    bool ok = Save(general, folder, QStringLiteral("TFormGeneral"));
+
+    // The access code through the dialog, as a user would enter it.
+    QTimer::singleShot(0, [&] {
+        auto* field = windows.password->findChild<QLineEdit*>(QStringLiteral("ePassword"));
+        auto* confirm = windows.password->findChild<QPushButton*>(QStringLiteral("btnOk"));
+        if (field == nullptr || confirm == nullptr) return windows.password->reject();
+        field->setText(QStringLiteral("4071926385062719438"));
+        confirm->click();
+    });
+    QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(4, 4), QPointF(4, 4), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(general.findChild<QWidget*>(QStringLiteral("imgMyLogo")), &click);
+    ok = Save(general, folder, QStringLiteral("TFormGeneral_extended")) && ok;
+    general.findChild<QAction*>(QStringLiteral("tbtnStatusPort"))->trigger();
+    ok = Save(general, folder, QStringLiteral("TFormGeneral_status")) && ok;
+
+    ok = Save(*windows.monitor, folder, QStringLiteral("TFormMonitorPort")) && ok;
+    ok = Save(*windows.chrgSun, folder, QStringLiteral("TFormChrgSun")) && ok;
+    ok = Save(*windows.dcacBox, folder, QStringLiteral("TFormDcacBox")) && ok;
+    ok = Save(*windows.password, folder, QStringLiteral("TFormPassword")) && ok;
+    ok = Save(*windows.about, folder, QStringLiteral("TFormAbout")) && ok;
+    ok = Save(*windows.stat, folder, QStringLiteral("TFormStat")) && ok;
+    ok = Save(*windows.enableStat, folder, QStringLiteral("TFormEnableStat")) && ok;
+    windows.settings->Load(general.portSettings(), {1, 3, 3}, {true, true, true}, false);
+    ok = Save(*windows.settings, folder, QStringLiteral("TFormSettings")) && ok;
+    ok = Save(*windows.chrgNet, folder, QStringLiteral("TFormChrgNet")) && ok;
+    windows.process->Prepare(0, 10, QStringLiteral("Сохранение настроек"));
+    windows.process->Update(4, 0, QString());
+    windows.process->Refresh();
+    ok = Save(*windows.process, folder, QStringLiteral("TFormProcess")) && ok;
+    ok = Save(*windows.bootLoader, folder, QStringLiteral("TFormBootLoader")) && ok;
+    ok = Save(*windows.sku, folder, QStringLiteral("TFormSku")) && ok;
+    return ok ? 0 : 1;
+}

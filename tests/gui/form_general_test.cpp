@@ -1,0 +1,440 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "shell/empty_forms.h"
+#include "shell/form_general.h"
+#include "shell/form_monitor_port.h"
+#include "shell/form_password.h"
+#include "shell/form_settings.h"
+#include "shell/message_box.h"
+#include "sim/sim_bus.h"
+
+namespace veltrona {
+namespace {
+
+constexpr int kDeadlineMs = 10000;
+constexpr int kStandInCom = 7;
+const QString kNoPortWarning = QStringLiteral(
+    "Порт не выбран или не установлена скорость работы.\r\nВыберете порт и установите скорость "
+    "работы");
+const QString kCloseQuestion =
+    QStringLiteral("Порт не закрыт\r\nЖелаете закрыть порт и выйти из программы");
+
+struct Message {
+    QString text;
+    QString caption;
+    MessageButtons buttons;
+};
+
+// Records every message box and answers questions with `answer`.
+class MessageRecorder {
+  public:
+    MessageRecorder() {
+        SetMessageHook([this](const QString& text, const QString& caption, MessageButtons b) {
+            messages.push_back({text, caption, b});
+            return b == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
+        });
+    }
+    ~MessageRecorder() { SetMessageHook(nullptr); }
+    int Count(const QString& text) const {
+        return static_cast<int>(std::count_if(messages.begin(), messages.end(),
+                                              [&](const Message& m) { return m.text == text; }));
+    }
+
+    std::vector<Message> messages;
+    MessageAnswer answer = MessageAnswer::No;
+};
+
+std::string DefaultSettings() {
+    std::ifstream in(std::filesystem::path(__FILE__).parent_path().parent_path() / "files" /
+                         "golden" / "SettingsGeneral_default.ini",
+                     std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The default settings file with the charger switched off.
+void WriteSettingsWithoutCharger(const QTemporaryDir& folder) {
+    std::string text = DefaultSettings();
+    const std::string enabled = "TARVOLEN                                =YES //";
+    const std::size_t at = text.find(enabled);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, enabled.size(), "TARVOLEN                                =NO  //");
+    std::ofstream(folder.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary) << text;
+}
+
+// Keeps the event loop running, as the program's own does, until done() or the deadline; unlike
+// QTest::qWaitFor it never sleeps between passes, so the worker's posted calls run at once.
+bool WaitFor(const std::function<bool()>& done) {
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    QTimer::singleShot(kDeadlineMs, &loop, &QEventLoop::quit);
+    poll.start(1);
+    loop.exec();
+    return done();
+}
+
+template <typename T>
+T* Find(QObject& root, const char* name) {
+    T* found = root.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+QRgb Colour(QWidget& root, const char* name) {
+    return Find<QFrame>(root, name)->palette().color(QPalette::Window).rgb() & 0xFFFFFF;
+}
+
+// Answers the next modal dialog once it runs.
+void WhenModal(std::function<void(QWidget&)> act) {
+    QTimer::singleShot(0, [act = std::move(act)] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        act(*dialog);
+    });
+}
+
+void EnterCode(TFormGeneral& general, const QString& code) {
+    WhenModal([code](QWidget& dialog) {
+        Find<QLineEdit>(dialog, "ePassword")->setText(code);
+        Find<QPushButton>(dialog, "btnOk")->click();
+    });
+    QMouseEvent click(QEvent::MouseButtonDblClick, QPointF(4, 4), QPointF(4, 4), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Find<QWidget>(general, "imgMyLogo"), &click);
+}
+
+class FormGeneralTest : public ::testing::Test {
+  protected:
+    std::filesystem::path Folder() const { return folder_.path().toStdString(); }
+
+    // Creates the windows as the program does and shows the main window.
+    TFormGeneral& Start() {
+        windows_ = std::make_unique<ApplicationWindows>(Folder());
+        windows_->general->show();
+        return *windows_->general;
+    }
+
+    void StartStandIns() {
+        sim::SimOptions options;
+        options.folder = folder_.path().toStdString();
+        options.com = kStandInCom;
+        bus_ = std::make_unique<sim::SimBus>(options);
+        ASSERT_EQ(bus_->Start(), "");
+    }
+
+    // Chooses the stand-ins' port as a user would; the speed follows the port.
+    void ChooseStandInPort(TFormGeneral& general) {
+        auto* ports = Find<QComboBox>(general, "cbNamePort");
+        const int index = ports->findText(QStringLiteral("COM%1 ").arg(kStandInCom),
+                                          Qt::MatchStartsWith);
+        ASSERT_GT(index, 0);
+        ports->setCurrentIndex(index);
+        emit ports->activated(index);
+        ASSERT_EQ(Find<QComboBox>(general, "cbBaudratePort")->currentText(), "115200");
+    }
+
+    static QString Log(TFormGeneral& general) {
+        return Find<QPlainTextEdit>(general, "reStatusPort")->toPlainText();
+    }
+
+    static bool Logged(TFormGeneral& general, const QString& text) {
+        static const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d\\.\\d\\d\\.\\d{3}  "));
+        for (const QString& line : Log(general).split(QLatin1Char('\n'))) {
+            if (stamp.match(line).hasMatch() && line.mid(14) == text) return true;
+        }
+        return false;
+    }
+
+    void OpenStandInPort(TFormGeneral& general) {
+        ChooseStandInPort(general);
+        auto* button = Find<QPushButton>(general, "btnActionPort");
+        button->click();
+        ASSERT_TRUE(WaitFor([&] { return (general.portState() & 0x02) != 0; }));
+        EXPECT_TRUE(Logged(general, QStringLiteral("Порт открыт"))) << Log(general).toStdString();
+        EXPECT_EQ(button->text(), "Закрыть порт");
+        EXPECT_TRUE(button->isEnabled());
+    }
+
+    void TearDown() override {
+        windows_.reset();
+        if (bus_) bus_->Stop();
+    }
+
+    QTemporaryDir folder_;
+    MessageRecorder recorder_;
+    std::unique_ptr<sim::SimBus> bus_;
+    std::unique_ptr<ApplicationWindows> windows_;
+};
+
+TEST_F(FormGeneralTest, StartsWithEveryWindowHiddenButTheMainWindowAndTheExtrasHidden) {
+    TFormGeneral& general = Start();
+    // No settings file: the loader says so and the defaults stay.
+    EXPECT_EQ(recorder_.Count(QStringLiteral("Ошибка открытия файла доступных устройств")), 1);
+    EXPECT_EQ(general.windowTitle(), "Керимон");
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != &general && !window->inherits("QMenu")) {
+            EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
+        }
+    }
+    EXPECT_FALSE(Find<QMenu>(general, "menuEdit")->menuAction()->isVisible());
+    EXPECT_FALSE(Find<QMenu>(general, "menuMode")->menuAction()->isVisible());
+    for (const char* name : {"tbtnMonitor", "tbtnChrgSun", "tbtnSku", "tbtnStat", "tbtnBootLoader"}) {
+        EXPECT_FALSE(Find<QAction>(general, name)->isVisible()) << name;
+    }
+    EXPECT_TRUE(Find<QAction>(general, "tbtnChrgNet")->isVisible());
+    EXPECT_EQ(Find<QToolButton>(general, "tbtnDcacBox")->toolTip(), "ТЛ-7150");
+    EXPECT_FALSE(Find<QWidget>(general, "pnlStatusPort")->isVisible());
+    EXPECT_TRUE(Find<QWidget>(general, "pnlVoid")->isVisible());
+
+    auto* ports = Find<QComboBox>(general, "cbNamePort");
+    EXPECT_EQ(ports->itemText(0), "Выберете порт");
+    EXPECT_EQ(ports->currentIndex(), 0);
+    EXPECT_EQ(Find<QComboBox>(general, "cbBaudratePort")->count(), 11);
+    EXPECT_EQ(Colour(general, "shpPortEvRxchar"), 0xC0C0C0u);
+
+    auto* charger = Find<QGroupBox>(general, "gbChrgNet");
+    auto* inverter = Find<QGroupBox>(general, "gbDcacBox");
+    EXPECT_EQ(charger->title(), "Тарволен");
+    EXPECT_EQ(inverter->title(), "ТЛ-7150");
+    EXPECT_TRUE(charger->isVisible());
+    EXPECT_EQ(charger->y(), 8);
+    EXPECT_TRUE(inverter->isVisible());
+    EXPECT_EQ(inverter->y(), charger->height() + 12);
+    EXPECT_TRUE(Find<QLineEdit>(general, "eDcacBoxOperatingState")->isReadOnly());
+
+    Find<QAction>(general, "tbtnStatusPort")->trigger();
+    EXPECT_TRUE(Find<QWidget>(general, "pnlStatusPort")->isVisible());
+    EXPECT_FALSE(Find<QWidget>(general, "pnlVoid")->isVisible());
+}
+
+TEST_F(FormGeneralTest, DisabledChargerLeavesTheInverterSummaryAtTheTop) {
+    WriteSettingsWithoutCharger(folder_);
+    TFormGeneral& general = Start();
+    EXPECT_TRUE(recorder_.messages.empty());
+    EXPECT_FALSE(Find<QGroupBox>(general, "gbChrgNet")->isVisible());
+    EXPECT_TRUE(Find<QGroupBox>(general, "gbDcacBox")->isVisible());
+    EXPECT_EQ(Find<QGroupBox>(general, "gbDcacBox")->y(), 8);
+    EXPECT_FALSE(IsEnabled(*general.devices().At(0)));
+    EXPECT_TRUE(IsEnabled(*general.devices().At(1)));
+}
+
+TEST_F(FormGeneralTest, OpeningWithoutPortOrSpeedOnlyWarns) {
+    StartStandIns();
+    TFormGeneral& general = Start();
+    auto* button = Find<QPushButton>(general, "btnActionPort");
+    auto* ports = Find<QComboBox>(general, "cbNamePort");
+    auto* speeds = Find<QComboBox>(general, "cbBaudratePort");
+    recorder_.messages.clear();
+
+    button->click();
+    ChooseStandInPort(general);
+    speeds->setCurrentIndex(0);
+    button->click();
+    // A name that names no COM port counts as no port.
+    ports->addItem(QStringLiteral("ttyUSB0"));
+    ports->setCurrentIndex(ports->count() - 1);
+    speeds->setCurrentIndex(6);
+    button->click();
+
+    EXPECT_EQ(recorder_.Count(kNoPortWarning), 3);
+    for (const Message& m : recorder_.messages) EXPECT_EQ(m.caption, "Предупреждение");
+    EXPECT_EQ(general.portState(), 0);
+    EXPECT_EQ(button->text(), "Открыть порт");
+    EXPECT_TRUE(Log(general).isEmpty());
+}
+
+TEST_F(FormGeneralTest, PortListPicksUpAPortPluggedInWhileRunning) {
+    TFormGeneral& general = Start();
+    auto* ports = Find<QComboBox>(general, "cbNamePort");
+    const QString entry = QStringLiteral("COM%1 ").arg(kStandInCom);
+    EXPECT_EQ(ports->findText(entry, Qt::MatchStartsWith), -1);
+    StartStandIns();
+    QFocusEvent enter(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(ports, &enter);
+    ChooseStandInPort(general);
+    const QString chosen = ports->currentText();
+    QApplication::sendEvent(ports, &enter);
+    EXPECT_EQ(ports->currentText(), chosen);
+}
+
+TEST_F(FormGeneralTest, OpensAndClosesTheStandInsPortWithStatusLinesAndIndicators) {
+    StartStandIns();
+    TFormGeneral& general = Start();
+    recorder_.messages.clear();
+    OpenStandInPort(general);
+    EXPECT_EQ(general.portSettings().Port, kStandInCom);
+    EXPECT_EQ(general.portSettings().Baudrate, 115200);
+
+    // Polling lights the receive indicator; it fades back to pale green on its own.
+    ASSERT_TRUE(WaitFor([&] { return Colour(general, "shpPortEvRxchar") == 0x00FF00u; }));
+    EXPECT_EQ(Colour(general, "shpPortEvRing"), 0xC0DCC0u);
+    bus_->Command("mute charger");
+    bus_->Command("mute inverter");
+    bus_->Command("mute bms");
+    EXPECT_TRUE(WaitFor([&] { return Colour(general, "shpPortEvRxchar") == 0xC0DCC0u; }));
+
+    Find<QPushButton>(general, "btnActionPort")->click();
+    ASSERT_TRUE(WaitFor([&] { return general.portState() == 0; }));
+    EXPECT_TRUE(Logged(general, QStringLiteral("Порт закрыт"))) << Log(general).toStdString();
+    EXPECT_EQ(Find<QPushButton>(general, "btnActionPort")->text(), "Открыть порт");
+    EXPECT_EQ(Colour(general, "shpPortEvRxchar"), 0xC0C0C0u);
+    EXPECT_TRUE(recorder_.messages.empty());
+
+    // The port opens again after a close.
+    OpenStandInPort(general);
+}
+
+TEST_F(FormGeneralTest, AccessCodeSwitchesOnTheExtendedModeAndTheTrafficMonitor) {
+    WriteSettingsWithoutCharger(folder_);
+    StartStandIns();
+    TFormGeneral& general = Start();
+
+    EnterCode(general, QStringLiteral("12345"));
+    EXPECT_FALSE(general.extendedMode());
+    EXPECT_FALSE(Find<QAction>(general, "tbtnMonitor")->isVisible());
+    EXPECT_FALSE(Find<QGroupBox>(general, "gbChrgNet")->isVisible());
+    EXPECT_TRUE(recorder_.messages.empty());
+
+    EnterCode(general, QStringLiteral("4071926385062719438"));
+    ASSERT_TRUE(general.extendedMode());
+    EXPECT_TRUE(Find<QMenu>(general, "menuEdit")->menuAction()->isVisible());
+    EXPECT_TRUE(Find<QMenu>(general, "menuMode")->menuAction()->isVisible());
+    for (const char* name : {"tbtnMonitor", "tbtnChrgSun", "tbtnDcacBox", "tbtnSku", "tbtnStat",
+                             "tbtnBootLoader"}) {
+        EXPECT_TRUE(Find<QAction>(general, name)->isVisible()) << name;
+    }
+    // Both summaries whatever the enabled flags.
+    EXPECT_TRUE(Find<QGroupBox>(general, "gbChrgNet")->isVisible());
+    EXPECT_EQ(Find<QGroupBox>(general, "gbDcacBox")->y(),
+              Find<QGroupBox>(general, "gbChrgNet")->height() + 12);
+    EXPECT_TRUE(windows_->chrgNet->extendedMode());
+    EXPECT_TRUE(windows_->dcacBox->extendedMode());
+    EXPECT_TRUE(windows_->bootLoader->extendedMode());
+
+    Find<QAction>(general, "tbtnMonitor")->trigger();
+    EXPECT_TRUE(windows_->monitor->isVisible());
+    Find<QPushButton>(*windows_->monitor, "btnEnableReceiverPort")->click();
+    ASSERT_TRUE(windows_->monitor->showsSent());
+    OpenStandInPort(general);
+    auto* traffic = Find<QPlainTextEdit>(*windows_->monitor, "reMonitorPort");
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const QString text = traffic->toPlainText();
+            return text.contains(QStringLiteral("tx")) && text.contains(QStringLiteral("rx"));
+        }))
+        << traffic->toPlainText().toStdString();
+}
+
+TEST_F(FormGeneralTest, ClosingWithThePortOpenAsksAndClosesThePortFirst) {
+    StartStandIns();
+    TFormGeneral& general = Start();
+    QSignalSpy ended(&general, &TFormGeneral::ended);
+    OpenStandInPort(general);
+
+    recorder_.answer = MessageAnswer::No;
+    EXPECT_FALSE(general.close());
+    EXPECT_EQ(recorder_.Count(kCloseQuestion), 1);
+    EXPECT_EQ(recorder_.messages.back().buttons, MessageButtons::YesNo);
+    EXPECT_TRUE(general.isVisible());
+    EXPECT_NE(general.portState(), 0);
+
+    // "Выход" asks the same question.
+    recorder_.answer = MessageAnswer::Yes;
+    Find<QAction>(general, "menuFileExit")->trigger();
+    EXPECT_EQ(recorder_.Count(kCloseQuestion), 2);
+    EXPECT_FALSE(general.isVisible());
+    EXPECT_TRUE(Logged(general, QStringLiteral("Порт закрыт")));
+    EXPECT_EQ(general.portState(), 0);
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_TRUE(general.devices().models.empty());
+}
+
+TEST_F(FormGeneralTest, ClosingWithThePortClosedAsksNothing) {
+    TFormGeneral& general = Start();
+    recorder_.messages.clear();
+    EXPECT_TRUE(general.close());
+    EXPECT_TRUE(recorder_.messages.empty());
+    EXPECT_TRUE(general.devices().models.empty());
+}
+
+TEST_F(FormGeneralTest, SettingsDialogResultTogglesDevicesMovesAddressesAndSaves) {
+    std::ofstream(folder_.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary)
+        << DefaultSettings();
+    TFormGeneral& general = Start();
+
+    // Apply: the charger's box clicked once, the inverter's twice, the charger's address up.
+    WhenModal([](QWidget& dialog) {
+        Find<QCheckBox>(dialog, "chbTarvolen")->click();
+        Find<QCheckBox>(dialog, "chbDcacBox")->click();
+        Find<QCheckBox>(dialog, "chbDcacBox")->click();
+        Find<QToolButton>(*Find<QWidget>(dialog, "udTarvolenRs485Addr"), "up")->click();
+        Find<QPushButton>(dialog, "btnApply")->click();
+    });
+    Find<QAction>(general, "menuSettings")->trigger();
+    EXPECT_FALSE(IsEnabled(*general.devices().At(0)));
+    EXPECT_EQ(general.devices().At(0)->address, 2);
+    EXPECT_TRUE(IsEnabled(*general.devices().At(1)));
+    EXPECT_FALSE(Find<QGroupBox>(general, "gbChrgNet")->isVisible());
+    EXPECT_EQ(Find<QGroupBox>(general, "gbDcacBox")->y(), 8);
+    EXPECT_EQ(DefaultSettings(), [&] {
+        std::ifstream in(folder_.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }()) << "Apply must not write the file";
+
+    // Cancel changes nothing.
+    WhenModal([](QWidget& dialog) {
+        Find<QCheckBox>(dialog, "chbTarvolen")->click();
+        Find<QPushButton>(dialog, "btnCancel")->click();
+    });
+    Find<QAction>(general, "menuSettings")->trigger();
+    EXPECT_FALSE(IsEnabled(*general.devices().At(0)));
+
+    // Apply and save: the charger back on, and the file records it and the new address.
+    WhenModal([](QWidget& dialog) {
+        Find<QCheckBox>(dialog, "chbTarvolen")->click();
+        Find<QPushButton>(dialog, "btnSave")->click();
+    });
+    Find<QAction>(general, "menuSettings")->trigger();
+    EXPECT_TRUE(IsEnabled(*general.devices().At(0)));
+    EXPECT_TRUE(Find<QGroupBox>(general, "gbChrgNet")->isVisible());
+    EXPECT_TRUE(recorder_.messages.empty());
+
+    // A restart reads back what was saved.
+    windows_.reset();
+    TFormGeneral& restarted = Start();
+    EXPECT_TRUE(IsEnabled(*restarted.devices().At(0)));
+    EXPECT_EQ(restarted.devices().At(0)->address, 2);
+    EXPECT_EQ(restarted.devices().At(1)->address, 3);
+    EXPECT_TRUE(recorder_.messages.empty());
+}
+
+}  // namespace
+}  // namespace veltrona
