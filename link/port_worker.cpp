@@ -187,7 +187,7 @@ void TThreadSyncComPort::RunningPass() {
     }
     if (flags_ & kShowEvent) {
         flags_ &= ~kShowEvent;
-        NotifyLineEvents(mask);
+        NotifyLineEvents();
     }
     if (flags_ & kFrameComplete) CompleteFrame();
     if ((flags_ & kRequestOut) && reply_.Exceeded(settings_.TimeWait)) {
@@ -314,9 +314,10 @@ void TThreadSyncComPort::SendNext() {
     flags_ = (flags_ & ~kLineFree) | kRequestOut;
 }
 
-void TThreadSyncComPort::NotifyLineEvents(std::uint16_t) {
-    if (pending_events_.load() == 0 || tick_pending_.load()) return;
+void TThreadSyncComPort::NotifyLineEvents() {
+    if (events_posted_.exchange(true)) return;  // the one in flight takes these bits too
     host_.Post([this] {
+        events_posted_.store(false);
         const std::uint16_t mask = pending_events_.exchange(0);
         if (mask != 0) client_.OnLineEvents(mask);
     });

@@ -92,7 +92,7 @@ private:
     void CompleteFrame();
     void EndTransaction();
     void SendNext();
-    void NotifyLineEvents(std::uint16_t mask);
+    void NotifyLineEvents();
     void NotifyTick();
     void ReportStatus(std::uint16_t code);
     std::size_t DeviceIndex(const DeviceModel* model) const;
@@ -114,6 +114,7 @@ private:
     std::atomic<bool> run_{false};
     std::atomic<bool> active_{false};
     std::atomic<bool> tick_pending_{false};
+    std::atomic<bool> events_posted_{false};
     std::atomic<std::uint16_t> pending_events_{0};
     std::array<DeviceTraffic, 4> traffic_;
 

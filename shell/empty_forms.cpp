@@ -31,8 +31,7 @@ TFormDcacBox::TFormDcacBox()
     : TExtendedWindow("FormDcacBox", QStringLiteral("ТЛ-7150"), {800, 600}, {0, 0}) {}
 
 TFormBootLoader::TFormBootLoader()
-    : TExtendedWindow("FormBootLoader", QStringLiteral("FormBootLoader"), {700, 450},
-                      {700, 300}) {
+    : TExtendedWindow("FormBootLoader", QStringLiteral("FormBootLoader"), {700, 450}, {700, 300}) {
     setMaximumWidth(700);
 }
 

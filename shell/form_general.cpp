@@ -30,6 +30,7 @@
 #include "link/port_worker.h"
 #include "link/serial_line.h"
 #include "shell/empty_forms.h"
+#include "shell/message_box.h"
 #include "shell/form_about.h"
 #include "shell/form_monitor_port.h"
 #include "shell/form_password.h"
@@ -62,14 +63,19 @@ struct EventIndicatorSpec {
 };
 
 constexpr EventIndicatorSpec kEventIndicators[] = {
-    {"shpPortEvBreak", "EV_BREAK", kEvBreak},    {"shpPortEvCts", "EV_CTS", kEvCts},
-    {"shpPortEvDsr", "EV_DSR", kEvDsr},          {"shpPortEvErr", "EV_ERR", kEvErr},
-    {"shpPortEvRing", "EV_RING", kEvRing},       {"shpPortEvRlsd", "EV_RLSD", kEvRlsd},
-    {"shpPortEvRxchar", "EV_RXCHAR", kEvRxChar}, {"shpPortEvRxflag", "EV_RXFLAG", kEvRxFlag},
+    {"shpPortEvBreak", "EV_BREAK", kEvBreak},
+    {"shpPortEvCts", "EV_CTS", kEvCts},
+    {"shpPortEvDsr", "EV_DSR", kEvDsr},
+    {"shpPortEvErr", "EV_ERR", kEvErr},
+    {"shpPortEvRing", "EV_RING", kEvRing},
+    {"shpPortEvRlsd", "EV_RLSD", kEvRlsd},
+    {"shpPortEvRxchar", "EV_RXCHAR", kEvRxChar},
+    {"shpPortEvRxflag", "EV_RXFLAG", kEvRxFlag},
     {"shpPortEvTxempty", "EV_TXEMPTY", kEvTxEmpty},
 };
 
-constexpr std::int32_t kBaudrates[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr std::int32_t kBaudrates[] = {300,  600,   1200,  2400,  4800,
+                                       9600, 19200, 38400, 57600, 115200};
 
 struct ToolSpec {
     const char* name;
@@ -99,18 +105,16 @@ QString Utf8(std::string_view text) {
 }
 
 void Tell(QWidget* parent, const QString& text, const QString& caption) {
-    ShowTextMessage(text.toStdString(), caption.toStdString(), false, parent);
+    ShowMessage(text, caption, MessageButtons::kOk, parent);
 }
 
 bool Ask(QWidget* parent, const QString& text, const QString& caption) {
-    return ShowTextMessage(text.toStdString(), caption.toStdString(), true, parent);
+    return ShowMessage(text, caption, MessageButtons::kYesNo, parent) == MessageAnswer::kYes;
 }
 
 MessageSink BoxMessages(QWidget* parent) {
     return [parent](std::string_view text, std::string_view caption, MessageButtons buttons) {
-        return ShowTextMessage(text, caption, buttons == MessageButtons::kYesNo, parent)
-                   ? MessageAnswer::kYes
-                   : (buttons == MessageButtons::kYesNo ? MessageAnswer::kNo : MessageAnswer::kOk);
+        return ShowMessage(Utf8(text), Utf8(caption), buttons, parent);
     };
 }
 
@@ -179,8 +183,8 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
         bus.address[i] = static_cast<std::uint8_t>(settings_->devices[i].address);
     }
     devices_ = BuildBusDevices(bus);
-    worker_ = std::make_unique<TThreadSyncComPort>(devices_, *host_, bridge_,
-                                                   MakeSystemSerialLine());
+    worker_ =
+        std::make_unique<TThreadSyncComPort>(devices_, *host_, bridge_, MakeSystemSerialLine());
 
     pnlStatusPort_->hide();
     pnlVoid_->show();
@@ -199,7 +203,9 @@ TFormGeneral::~TFormGeneral() {
     if (!ended_) EndLink();
 }
 
-const PortSettings& TFormGeneral::portSettings() const { return settings_->port; }
+const PortSettings& TFormGeneral::portSettings() const {
+    return settings_->port;
+}
 
 void TFormGeneral::BuildMenu() {
     QMenuBar* bar = menuBar();
@@ -268,7 +274,8 @@ void TFormGeneral::BuildToolBar() {
 
     // tbtnDcacBox is always shown; the extended mode shows it again along with these.
     extendedActions_ = {actions[0], actions[1], actions[4], actions[6], actions[7]};
-    for (QAction* action : extendedActions_) action->setVisible(false);
+    for (QAction* action : extendedActions_)
+        action->setVisible(false);
 }
 
 QWidget* TFormGeneral::BuildPortPanel() {
@@ -297,7 +304,8 @@ QWidget* TFormGeneral::BuildPortPanel() {
     cbBaudratePort_ = new QComboBox(panel);
     cbBaudratePort_->setObjectName(QStringLiteral("cbBaudratePort"));
     cbBaudratePort_->addItem(QStringLiteral("Выберете скорость порта"));
-    for (const std::int32_t rate : kBaudrates) cbBaudratePort_->addItem(QString::number(rate));
+    for (const std::int32_t rate : kBaudrates)
+        cbBaudratePort_->addItem(QString::number(rate));
     column->addWidget(cbBaudratePort_);
 
     btnActionPort_ = new QPushButton(QStringLiteral("Открыть порт"), panel);
@@ -532,8 +540,7 @@ void TFormGeneral::FrameReceived(const std::uint8_t* data, std::size_t length,
     if (monitor->acceptsReceived(data, length)) monitor->AddReceivedLine(data, length, stamp);
 }
 
-void TFormGeneral::FrameSent(const std::uint8_t* data, std::size_t length,
-                             const QDateTime& stamp) {
+void TFormGeneral::FrameSent(const std::uint8_t* data, std::size_t length, const QDateTime& stamp) {
     TFormMonitorPort* monitor = peers_.monitor;
     if (extended_ && monitor != nullptr && monitor->showsSent()) {
         monitor->AddSentLine(data, length, stamp);
@@ -609,7 +616,8 @@ void TFormGeneral::EnterExtendedMode() {
     extended_ = true;
     menuEdit_->menuAction()->setVisible(true);
     menuMode_->menuAction()->setVisible(true);
-    for (QAction* action : extendedActions_) action->setVisible(true);
+    for (QAction* action : extendedActions_)
+        action->setVisible(true);
     LayOutSummaries();
     if (peers_.chrgNet != nullptr) peers_.chrgNet->EnterExtendedMode();
     if (peers_.dcacBox != nullptr) peers_.dcacBox->EnterExtendedMode();
@@ -629,8 +637,7 @@ bool TFormGeneral::eventFilter(QObject* watched, QEvent* event) {
         // Only a user entering the list, not the return from its own popup or window.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
-            FillPortList(cbNamePort_->currentIndex() > 0 ? cbNamePort_->currentText()
-                                                         : QString());
+            FillPortList(cbNamePort_->currentIndex() > 0 ? cbNamePort_->currentText() : QString());
         }
     }
     return QMainWindow::eventFilter(watched, event);
@@ -660,8 +667,7 @@ bool TFormGeneral::StopLinkForExit() {
     // An opening under way must settle first: the worker only takes a stop once it runs.
     WaitWhile([this] { return worker_->IsWorkerActive() && !worker_->IsPortOpen(); });
     if (worker_->IsPortOpen() &&
-        !Ask(this,
-             QStringLiteral("Порт не закрыт\r\nЖелаете закрыть порт и выйти из программы"),
+        !Ask(this, QStringLiteral("Порт не закрыт\r\nЖелаете закрыть порт и выйти из программы"),
              kWarning)) {
         return false;
     }
@@ -720,11 +726,12 @@ ApplicationWindows::ApplicationWindows(const std::filesystem::path& folder)
       bootLoader(std::make_unique<TFormBootLoader>()),
       sku(std::make_unique<TFormSku>()) {
     general->AttachPeers(MainWindowPeers{monitor.get(), chrgSun.get(), dcacBox.get(),
-                                         password.get(), about.get(), stat.get(),
-                                         settings.get(), chrgNet.get(), bootLoader.get(),
-                                         sku.get()});
+                                         password.get(), about.get(), stat.get(), settings.get(),
+                                         chrgNet.get(), bootLoader.get(), sku.get()});
 }
 
-ApplicationWindows::~ApplicationWindows() { general.reset(); }
+ApplicationWindows::~ApplicationWindows() {
+    general.reset();
+}
 
 }  // namespace veltrona

@@ -210,12 +210,12 @@ void TFormMonitorPort::ApplyMask(const MaskFields& fields, std::uint8_t& mask,
                                  std::uint8_t& filter) {
     if (fields.mask->text().isEmpty()) {
         ShowMessage(QStringLiteral("Маска не определена"), QStringLiteral("Сообщение"),
-                    MessageButtons::Ok, this);
+                    MessageButtons::kOk, this);
         return;
     }
     if (fields.filter->text().isEmpty()) {
         ShowMessage(QStringLiteral("Фильтр не определён"), QStringLiteral("Сообщение"),
-                    MessageButtons::Ok, this);
+                    MessageButtons::kOk, this);
         return;
     }
     mask = static_cast<std::uint8_t>(fields.mask->text().toUInt(nullptr, 16));

@@ -249,7 +249,7 @@ void TFormSettings::Confirm(Result result) {
         for (std::size_t i = 0; i < lists_.size(); ++i) {
             if (lists_[i]->currentIndex() <= 0) {
                 ShowMessage(QString::fromUtf8(kLists[i].missing), QStringLiteral("Предупреждение"),
-                            MessageButtons::Ok, this);
+                            MessageButtons::kOk, this);
                 return;
             }
         }

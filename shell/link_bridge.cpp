@@ -24,15 +24,7 @@ QDateTime ToDateTime(WallClock::time_point when) {
 }  // namespace
 
 QString StatusLogLine(WallClock::time_point when, const QString& text) {
-    return ToDateTime(when).toString(QStringLiteral("hh:mm.ss.zzz")) + QStringLiteral("  ") +
-           text;
-}
-
-bool ShowTextMessage(std::string_view text, std::string_view caption, bool yesNo,
-                     QWidget* parent) {
-    return veltrona::ShowMessage(FromUtf8(text), FromUtf8(caption),
-                                 yesNo ? MessageButtons::YesNo : MessageButtons::Ok,
-                                 parent) == MessageAnswer::Yes;
+    return ToDateTime(when).toString(QStringLiteral("hh:mm.ss.zzz")) + QStringLiteral("  ") + text;
 }
 
 void LinkBridge::OnStatusLine(std::uint16_t code, WallClock::time_point when) {
@@ -40,16 +32,21 @@ void LinkBridge::OnStatusLine(std::uint16_t code, WallClock::time_point when) {
 }
 
 void LinkBridge::OnWaitError(int code, WallClock::time_point when) {
-    form_.AppendStatusLine(StatusLogLine(
-        when, QString::number(code) + QStringLiteral("  ") +
-                  QString::fromLocal8Bit(std::strerror(code))));
+    form_.AppendStatusLine(StatusLogLine(when, QString::number(code) + QStringLiteral("  ") +
+                                                   QString::fromLocal8Bit(std::strerror(code))));
 }
 
-void LinkBridge::OnOpened() { form_.PortOpened(); }
+void LinkBridge::OnOpened() {
+    form_.PortOpened();
+}
 
-void LinkBridge::OnClosed() { form_.PortClosed(); }
+void LinkBridge::OnClosed() {
+    form_.PortClosed();
+}
 
-void LinkBridge::OnLineEvents(std::uint16_t mask) { form_.LightLineEvents(mask); }
+void LinkBridge::OnLineEvents(std::uint16_t mask) {
+    form_.LightLineEvents(mask);
+}
 
 void LinkBridge::OnReceived(const FrameSlot& frame) {
     form_.FrameReceived(frame.data, frame.length, ToDateTime(frame.stamp));
@@ -60,7 +57,7 @@ void LinkBridge::OnSent(std::size_t, const DeviceModel&, const FrameSlot& frame)
 }
 
 void LinkBridge::ShowMessage(std::string_view text, std::string_view caption) {
-    ShowTextMessage(text, caption, false, &form_);
+    veltrona::ShowMessage(FromUtf8(text), FromUtf8(caption), MessageButtons::kOk, &form_);
 }
 
 }  // namespace veltrona

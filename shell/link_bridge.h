@@ -32,9 +32,4 @@ class LinkBridge final : public LinkClient {
 // A status log line: the time as "hh:mm.ss.zzz", two spaces, the text.
 QString StatusLogLine(WallClock::time_point when, const QString& text);
 
-// The message box for code that sees the file layer's message types, whose names clash with
-// the shell's: plain texts in, true for a Yes answer out.
-bool ShowTextMessage(std::string_view text, std::string_view caption, bool yesNo,
-                     QWidget* parent = nullptr);
-
 }  // namespace veltrona

@@ -22,15 +22,15 @@ MessageAnswer ShowMessage(const QString& text, const QString& caption, MessageBu
     box.setIcon(QMessageBox::NoIcon);
     box.setWindowTitle(caption);
     box.setText(QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    if (buttons == MessageButtons::Ok) {
+    if (buttons == MessageButtons::kOk) {
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
         box.exec();
-        return MessageAnswer::Ok;
+        return MessageAnswer::kOk;
     }
     QPushButton* yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
     box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
     box.exec();
-    return box.clickedButton() == yes ? MessageAnswer::Yes : MessageAnswer::No;
+    return box.clickedButton() == yes ? MessageAnswer::kYes : MessageAnswer::kNo;
 }
 
 }  // namespace veltrona

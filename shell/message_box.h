@@ -3,17 +3,16 @@
 #include <QString>
 #include <functional>
 
+#include "files/file_messages.h"
+
 class QWidget;
 
 namespace veltrona {
 
-enum class MessageButtons { Ok, YesNo };
-enum class MessageAnswer { Ok, Yes, No };
-
 // Every modal message of the program goes through here: text, caption and buttons, no icon,
 // "\r\n" shown as a line break.
 MessageAnswer ShowMessage(const QString& text, const QString& caption,
-                          MessageButtons buttons = MessageButtons::Ok, QWidget* parent = nullptr);
+                          MessageButtons buttons = MessageButtons::kOk, QWidget* parent = nullptr);
 
 // Tests install a hook that records each message and gives its answer, so no box ever blocks.
 using MessageHook =

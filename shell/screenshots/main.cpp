@@ -40,11 +40,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Veltrona Monitor"));
     veltrona::ApplyAppStyle(app);
-    veltrona::SetMessageHook([](const QString& text, const QString& caption,
-                                veltrona::MessageButtons) {
-        std::fprintf(stderr, "message: %s / %s\n", qPrintable(text), qPrintable(caption));
-        return veltrona::MessageAnswer::No;
-    });
+    veltrona::SetMessageHook(
+        [](const QString& text, const QString& caption, veltrona::MessageButtons) {
+            std::fprintf(stderr, "message: %s / %s\n", qPrintable(text), qPrintable(caption));
+            return veltrona::MessageAnswer::kNo;
+        });
 
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
     if (!QDir().mkpath(folder.path())) return 1;

@@ -37,7 +37,7 @@ class DialogTest : public ::testing::Test {
     void SetUp() override {
         SetMessageHook([this](const QString& text, const QString& caption, MessageButtons) {
             messages.push_back({text, caption});
-            return MessageAnswer::Ok;
+            return MessageAnswer::kOk;
         });
     }
     void TearDown() override { SetMessageHook(nullptr); }

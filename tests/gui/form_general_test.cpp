@@ -2,8 +2,8 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QEventLoop>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -52,7 +52,7 @@ class MessageRecorder {
     MessageRecorder() {
         SetMessageHook([this](const QString& text, const QString& caption, MessageButtons b) {
             messages.push_back({text, caption, b});
-            return b == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
+            return b == MessageButtons::kYesNo ? answer : MessageAnswer::kOk;
         });
     }
     ~MessageRecorder() { SetMessageHook(nullptr); }
@@ -62,7 +62,7 @@ class MessageRecorder {
     }
 
     std::vector<Message> messages;
-    MessageAnswer answer = MessageAnswer::No;
+    MessageAnswer answer = MessageAnswer::kNo;
 };
 
 std::string DefaultSettings() {
@@ -151,8 +151,8 @@ class FormGeneralTest : public ::testing::Test {
     // Chooses the stand-ins' port as a user would; the speed follows the port.
     void ChooseStandInPort(TFormGeneral& general) {
         auto* ports = Find<QComboBox>(general, "cbNamePort");
-        const int index = ports->findText(QStringLiteral("COM%1 ").arg(kStandInCom),
-                                          Qt::MatchStartsWith);
+        const int index =
+            ports->findText(QStringLiteral("COM%1 ").arg(kStandInCom), Qt::MatchStartsWith);
         ASSERT_GT(index, 0);
         ports->setCurrentIndex(index);
         emit ports->activated(index);
@@ -204,7 +204,8 @@ TEST_F(FormGeneralTest, StartsWithEveryWindowHiddenButTheMainWindowAndTheExtrasH
     }
     EXPECT_FALSE(Find<QMenu>(general, "menuEdit")->menuAction()->isVisible());
     EXPECT_FALSE(Find<QMenu>(general, "menuMode")->menuAction()->isVisible());
-    for (const char* name : {"tbtnMonitor", "tbtnChrgSun", "tbtnSku", "tbtnStat", "tbtnBootLoader"}) {
+    for (const char* name :
+         {"tbtnMonitor", "tbtnChrgSun", "tbtnSku", "tbtnStat", "tbtnBootLoader"}) {
         EXPECT_FALSE(Find<QAction>(general, name)->isVisible()) << name;
     }
     EXPECT_TRUE(Find<QAction>(general, "tbtnChrgNet")->isVisible());
@@ -263,7 +264,8 @@ TEST_F(FormGeneralTest, OpeningWithoutPortOrSpeedOnlyWarns) {
     button->click();
 
     EXPECT_EQ(recorder_.Count(kNoPortWarning), 3);
-    for (const Message& m : recorder_.messages) EXPECT_EQ(m.caption, "Предупреждение");
+    for (const Message& m : recorder_.messages)
+        EXPECT_EQ(m.caption, "Предупреждение");
     EXPECT_EQ(general.portState(), 0);
     EXPECT_EQ(button->text(), "Открыть порт");
     EXPECT_TRUE(Log(general).isEmpty());
@@ -325,8 +327,8 @@ TEST_F(FormGeneralTest, AccessCodeSwitchesOnTheExtendedModeAndTheTrafficMonitor)
     ASSERT_TRUE(general.extendedMode());
     EXPECT_TRUE(Find<QMenu>(general, "menuEdit")->menuAction()->isVisible());
     EXPECT_TRUE(Find<QMenu>(general, "menuMode")->menuAction()->isVisible());
-    for (const char* name : {"tbtnMonitor", "tbtnChrgSun", "tbtnDcacBox", "tbtnSku", "tbtnStat",
-                             "tbtnBootLoader"}) {
+    for (const char* name :
+         {"tbtnMonitor", "tbtnChrgSun", "tbtnDcacBox", "tbtnSku", "tbtnStat", "tbtnBootLoader"}) {
         EXPECT_TRUE(Find<QAction>(general, name)->isVisible()) << name;
     }
     // Both summaries whatever the enabled flags.
@@ -343,12 +345,10 @@ TEST_F(FormGeneralTest, AccessCodeSwitchesOnTheExtendedModeAndTheTrafficMonitor)
     ASSERT_TRUE(windows_->monitor->showsSent());
     OpenStandInPort(general);
     auto* traffic = Find<QPlainTextEdit>(*windows_->monitor, "reMonitorPort");
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            const QString text = traffic->toPlainText();
-            return text.contains(QStringLiteral("tx")) && text.contains(QStringLiteral("rx"));
-        }))
-        << traffic->toPlainText().toStdString();
+    EXPECT_TRUE(WaitFor([&] {
+        const QString text = traffic->toPlainText();
+        return text.contains(QStringLiteral("tx")) && text.contains(QStringLiteral("rx"));
+    })) << traffic->toPlainText().toStdString();
 }
 
 TEST_F(FormGeneralTest, ClosingWithThePortOpenAsksAndClosesThePortFirst) {
@@ -357,15 +357,15 @@ TEST_F(FormGeneralTest, ClosingWithThePortOpenAsksAndClosesThePortFirst) {
     QSignalSpy ended(&general, &TFormGeneral::ended);
     OpenStandInPort(general);
 
-    recorder_.answer = MessageAnswer::No;
+    recorder_.answer = MessageAnswer::kNo;
     EXPECT_FALSE(general.close());
     EXPECT_EQ(recorder_.Count(kCloseQuestion), 1);
-    EXPECT_EQ(recorder_.messages.back().buttons, MessageButtons::YesNo);
+    EXPECT_EQ(recorder_.messages.back().buttons, MessageButtons::kYesNo);
     EXPECT_TRUE(general.isVisible());
     EXPECT_NE(general.portState(), 0);
 
     // "Выход" asks the same question.
-    recorder_.answer = MessageAnswer::Yes;
+    recorder_.answer = MessageAnswer::kYes;
     Find<QAction>(general, "menuFileExit")->trigger();
     EXPECT_EQ(recorder_.Count(kCloseQuestion), 2);
     EXPECT_FALSE(general.isVisible());
