@@ -25,7 +25,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELTRONA_CORE_ONLY=
     -DVELTRONA_SANITIZE=thread
 cmake --build build-tsan -j2
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ctest --test-dir build-tsan -j2 --output-on-failure --timeout 300 -L threads
+    ctest --test-dir build-tsan -j2 --output-on-failure --timeout 300 -L threads --no-tests=error
 
 echo "== fuzzing (${fuzz_seconds} s per target) =="
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRONA_FUZZ=ON
