@@ -277,7 +277,7 @@ bool ParseReply(DeviceModel& model, const FrameSlot& slot) {
     // exception byte, so it is refused before step 3 and changes nothing.
     if (length < kMinReply) return false;
     // Step 3: the exception code, stored before the checks of step 4 (which include the
-    // lengths and ranges below), as the Part stores it whether or not step 4 succeeds.
+    // lengths and ranges below), kept whether or not the later checks pass.
     const std::uint8_t e = (r[1] & 0x80) != 0 ? r[2] : 0;
     t.exception = e;
     // Step 4: an outstanding request of a known operation, sound (what BuildRequest would

@@ -8,8 +8,8 @@
 
 namespace veltrona {
 
-// Modbus RTU frames of Part 2.2, with the team's mended checks. Both BuildRequest and
-// ParseReply run on the port worker thread only.
+// Modbus RTU requests and replies. Both BuildRequest and ParseReply run on the interface
+// thread (inside the worker's blocking calls), since windows change the blocks they read.
 //
 // A request is sound when (A the model's address, S start, N count of the transaction record):
 //   3, 12  the current block exists (model.CurrentBlock() is not null) and S..S+N-1 are 16-bit
@@ -50,7 +50,7 @@ void BuildRequest(DeviceModel& model, FrameSlot& slot);
 //      32 and 35, 5 for 34 and 33 (0x21 replies carry "any data": at least one byte, so that
 //      byte 2 read in step 3 is never a CRC byte). The byte count of a read reply is not
 //      examined; its N values are read from byte 3 on.
-//   5. the reply is applied (Part 2.2) and the awaiting-reply bit cleared.
+//   5. the reply is applied to the block or bootloader record and the awaiting bit cleared.
 // A refused reply changes nothing but the exception code of step 3.
 bool ParseReply(DeviceModel& model, const FrameSlot& slot);
 

@@ -24,9 +24,6 @@ void TDraggedWindow::mousePressEvent(QMouseEvent* event) {
 TFormChrgSun::TFormChrgSun()
     : TDraggedWindow("FormChrgSun", QStringLiteral("Ливорант"), {800, 600}, {600, 500}) {}
 
-TFormChrgNet::TFormChrgNet()
-    : TExtendedWindow("FormChrgNet", QStringLiteral("Тарволен"), {700, 746}, {650, 720}) {}
-
 TFormDcacBox::TFormDcacBox()
     : TExtendedWindow("FormDcacBox", QStringLiteral("ТЛ-7150"), {800, 600}, {0, 0}) {}
 

@@ -37,12 +37,6 @@ class TExtendedWindow : public TDraggedWindow {
     bool extended_ = false;
 };
 
-class TFormChrgNet : public TExtendedWindow {
-    Q_OBJECT
-  public:
-    TFormChrgNet();
-};
-
 class TFormDcacBox : public TExtendedWindow {
     Q_OBJECT
   public:

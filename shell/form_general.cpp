@@ -23,12 +23,16 @@
 #include <QWindow>
 #include <limits>
 
+#include "devices/charger/charger_general_widget.h"
+#include "devices/charger/charger_map.h"
+#include "devices/charger/charger_view.h"
 #include "files/program_settings.h"
 #include "link/bus_devices.h"
 #include "link/catalogue.h"
 #include "link/port_names.h"
 #include "link/port_worker.h"
 #include "link/serial_line.h"
+#include "link/value_format.h"
 #include "shell/empty_forms.h"
 #include "shell/message_box.h"
 #include "shell/form_about.h"
@@ -136,7 +140,7 @@ QLabel* LinkPicture(const char* name, QWidget* parent) {
     auto* picture = new QLabel(parent);
     picture->setObjectName(QString::fromLatin1(name));
     picture->setFixedSize(24, 24);
-    SetPicture(*picture, QStringLiteral("24_24_MODBUS_GREY"));
+    ShowNamedPicture(*picture, "24_24_MODBUS_GREY");
     return picture;
 }
 
@@ -145,6 +149,7 @@ QLabel* LinkPicture(const char* name, QWidget* parent) {
 TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
     : folder_(folder),
       settings_(std::make_unique<ProgramSettings>()),
+      chargerView_(std::make_unique<ChargerView>()),
       bridge_(*this),
       host_(std::make_unique<QtWorkerHost>()) {
     setObjectName(QStringLiteral("FormGeneral"));
@@ -185,6 +190,9 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
     devices_ = BuildBusDevices(bus);
     worker_ =
         std::make_unique<TThreadSyncComPort>(devices_, *host_, bridge_, MakeSystemSerialLine());
+    chargerLink_ = ChargerLink{chargerView_.get(), &devices_, [this] {
+                                   if (worker_ != nullptr) worker_->StartCycle();
+                               }};
 
     pnlStatusPort_->hide();
     pnlVoid_->show();
@@ -201,6 +209,11 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
 
 TFormGeneral::~TFormGeneral() {
     if (!ended_) EndLink();
+}
+
+void TFormGeneral::AttachPeers(const MainWindowPeers& peers) {
+    peers_ = peers;
+    if (peers_.chrgNet != nullptr) peers_.chrgNet->Attach(chargerLink_);
 }
 
 const PortSettings& TFormGeneral::portSettings() const {
@@ -358,10 +371,20 @@ QGroupBox* TFormGeneral::BuildChargerSummary(QWidget* parent) {
     imgChrgNetPgModbus_ = LinkPicture("imgChrgNetPgModbus", box);
     grid->addWidget(imgChrgNetPgModbus_, 0, 0, 2, 1, Qt::AlignTop);
     grid->addWidget(new QLabel(QStringLiteral("Напряжение АБ"), box), 0, 1);
-    grid->addWidget(ValueField("eChrgNetValueVoltageBatt", box), 0, 2);
+    eChrgNetValueVoltageBatt_ = ValueField("eChrgNetValueVoltageBatt", box);
+    grid->addWidget(eChrgNetValueVoltageBatt_, 0, 2);
     grid->addWidget(new QLabel(QStringLiteral("Ток АБ"), box), 1, 1);
-    grid->addWidget(ValueField("eChrgNetValueCurrentBatt", box), 1, 2);
+    eChrgNetValueCurrentBatt_ = ValueField("eChrgNetValueCurrentBatt", box);
+    grid->addWidget(eChrgNetValueCurrentBatt_, 1, 2);
     grid->setColumnStretch(3, 1);
+    auto* on = new QPushButton(QStringLiteral("Включить"), box);
+    on->setObjectName(QStringLiteral("btnChrgNetOn"));
+    auto* off = new QPushButton(QStringLiteral("Отключить"), box);
+    off->setObjectName(QStringLiteral("btnChrgNetOff"));
+    grid->addWidget(on, 0, 4);
+    grid->addWidget(off, 1, 4);
+    connect(on, &QPushButton::clicked, this, [this] { AskChargeOn(chargerLink_, this); });
+    connect(off, &QPushButton::clicked, this, [this] { GiveChargeOff(chargerLink_, this); });
     box->setFixedSize(kSummaryWidth, box->sizeHint().height());
     return box;
 }
@@ -488,8 +511,10 @@ void TFormGeneral::PortOpened() {
     btnActionPort_->setText(QStringLiteral("Закрыть порт"));
     btnActionPort_->setEnabled(true);
     ColourIndicators(kColourOpen);
-    SetPicture(*imgChrgNetPgModbus_, QStringLiteral("24_24_MODBUS_RED"));
-    SetPicture(*imgDcacBoxPgModbus_, QStringLiteral("24_24_MODBUS_RED"));
+    ShowNamedPicture(*imgChrgNetPgModbus_, "24_24_MODBUS_RED");
+    ShowNamedPicture(*imgDcacBoxPgModbus_, "24_24_MODBUS_RED");
+    MarkChargerPortOpened(*chargerView_);
+    if (peers_.chrgNet != nullptr) peers_.chrgNet->MarkPortOpened();
 }
 
 void TFormGeneral::PortClosed() {
@@ -544,6 +569,48 @@ void TFormGeneral::FrameSent(const std::uint8_t* data, std::size_t length, const
     TFormMonitorPort* monitor = peers_.monitor;
     if (extended_ && monitor != nullptr && monitor->showsSent()) {
         monitor->AddSentLine(data, length, stamp);
+    }
+}
+
+void TFormGeneral::ChargerTransaction(DeviceModel& model, bool answered) {
+    if (model.phase == kPhaseRead) {
+        // A single miss is no reply: only the unreachable mark after five counts as news.
+        if (!answered && !IsUnreachable(model)) return;
+        TakeReceivedValues(model, *chargerView_);
+        RefreshChargerSummary(model.current_block);
+        if (peers_.chrgNet != nullptr) peers_.chrgNet->RefreshAfterRead(model.current_block);
+    } else if (model.phase == kPhaseWrite) {
+        if (model.current_block < 8) {
+            model.write_wait &= static_cast<std::uint8_t>(~(1u << model.current_block));
+        }
+        if (peers_.chrgNet != nullptr) peers_.chrgNet->RefreshAfterWrite(model.current_block);
+    }
+}
+
+void TFormGeneral::ChargerWriteSent() {
+    DeviceModel* model = devices_.At(kChargerIndex);
+    // Only blocks with a written set keep what was sent.
+    if (model != nullptr && !ChargerWrittenSet(*chargerView_, model->current_block).empty()) {
+        TakeWrittenValues(*model, *chargerView_);
+    }
+}
+
+void TFormGeneral::RefreshChargerSummary(std::uint16_t block) {
+    const ChargerView& view = *chargerView_;
+    if (view.availability_changed != 0) {
+        ShowNamedPicture(*imgChrgNetPgModbus_,
+                         view.not_available ? "24_24_MODBUS_RED" : "24_24_MODBUS_GREEN");
+    }
+    ShowAvailability(*eChrgNetValueVoltageBatt_, view.not_available);
+    ShowAvailability(*eChrgNetValueCurrentBatt_, view.not_available);
+    if (block != kChargerBlockLive || view.not_available) return;
+    const char separator = UserDecimalSeparator();
+    for (const auto& [field, upper] : {std::pair{eChrgNetValueVoltageBatt_, kChrgBatteryVoltage},
+                                       std::pair{eChrgNetValueCurrentBatt_, kChrgChargeCurrent}}) {
+        const RegisterDescriptor* descriptor = ChargerDescriptorAt(upper);
+        const auto value = static_cast<std::int32_t>(ChargerReceivedPair(view, upper));
+        field->setText(QString::fromStdString(
+            FormatSigned(value, descriptor != nullptr ? descriptor->decimals : 0, separator)));
     }
 }
 
@@ -619,7 +686,7 @@ void TFormGeneral::EnterExtendedMode() {
     for (QAction* action : extendedActions_)
         action->setVisible(true);
     LayOutSummaries();
-    if (peers_.chrgNet != nullptr) peers_.chrgNet->EnterExtendedMode();
+    if (peers_.chrgNet != nullptr) peers_.chrgNet->ShowServiceItems();
     if (peers_.dcacBox != nullptr) peers_.dcacBox->EnterExtendedMode();
     if (peers_.bootLoader != nullptr) peers_.bootLoader->EnterExtendedMode();
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "devices/charger/charger_window.h"
 #include "link/device_model.h"
 #include "link/port_settings.h"
 #include "shell/link_bridge.h"
@@ -19,12 +20,14 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace veltrona {
 
+struct ChargerView;
 struct ProgramSettings;
 class QtWorkerHost;
 class TThreadSyncComPort;
@@ -36,7 +39,6 @@ class TFormAbout;
 class TFormStat;
 class TFormEnableStat;
 class TFormSettings;
-class TFormChrgNet;
 class TFormProcess;
 class TFormBootLoader;
 class TFormSku;
@@ -63,7 +65,7 @@ class TFormGeneral : public QMainWindow {
     explicit TFormGeneral(const std::filesystem::path& folder);
     ~TFormGeneral() override;
 
-    void AttachPeers(const MainWindowPeers& peers) { peers_ = peers; }
+    void AttachPeers(const MainWindowPeers& peers);
 
     const DeviceList& devices() const { return devices_; }
     const PortSettings& portSettings() const;
@@ -79,6 +81,9 @@ class TFormGeneral : public QMainWindow {
     void LightLineEvents(std::uint16_t mask);
     void FrameReceived(const std::uint8_t* data, std::size_t length, const QDateTime& stamp);
     void FrameSent(const std::uint8_t* data, std::size_t length, const QDateTime& stamp);
+    // The reply dispatcher's charger rows, and a write request to the charger that has gone out.
+    void ChargerTransaction(DeviceModel& model, bool answered);
+    void ChargerWriteSent();
 
   signals:
     // The window has closed for good: the link is down and the device models are gone.
@@ -104,6 +109,7 @@ class TFormGeneral : public QMainWindow {
     QWidget* BuildStatusPanel();
     QGroupBox* BuildChargerSummary(QWidget* parent);
     QGroupBox* BuildInverterSummary(QWidget* parent);
+    void RefreshChargerSummary(std::uint16_t block);
 
     void FillPortList(const QString& keep);
     void ActionPort();
@@ -125,6 +131,8 @@ class TFormGeneral : public QMainWindow {
     std::filesystem::path folder_;
     std::unique_ptr<ProgramSettings> settings_;
     DeviceList devices_;
+    std::unique_ptr<ChargerView> chargerView_;
+    ChargerLink chargerLink_;
     LinkBridge bridge_;
     std::unique_ptr<QtWorkerHost> host_;
     std::unique_ptr<TThreadSyncComPort> worker_;
@@ -149,6 +157,8 @@ class TFormGeneral : public QMainWindow {
     QGroupBox* gbChrgNet_ = nullptr;
     QGroupBox* gbDcacBox_ = nullptr;
     QLabel* imgChrgNetPgModbus_ = nullptr;
+    QLineEdit* eChrgNetValueVoltageBatt_ = nullptr;
+    QLineEdit* eChrgNetValueCurrentBatt_ = nullptr;
     QLabel* imgDcacBoxPgModbus_ = nullptr;
     QLabel* imgMyLogo_ = nullptr;
     QTimer fadeTimer_;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "link/bus_devices.h"
 #include "link/serial_port.h"
 #include "shell/form_general.h"
 #include "shell/message_box.h"
@@ -52,8 +53,13 @@ void LinkBridge::OnReceived(const FrameSlot& frame) {
     form_.FrameReceived(frame.data, frame.length, ToDateTime(frame.stamp));
 }
 
-void LinkBridge::OnSent(std::size_t, const DeviceModel&, const FrameSlot& frame) {
+void LinkBridge::OnSent(std::size_t device, const DeviceModel& model, const FrameSlot& frame) {
+    if (device == kChargerIndex && model.phase == kPhaseWrite) form_.ChargerWriteSent();
     form_.FrameSent(frame.data, frame.length, ToDateTime(frame.stamp));
+}
+
+void LinkBridge::OnTransaction(std::size_t device, DeviceModel& model, bool answered) {
+    if (device == kChargerIndex) form_.ChargerTransaction(model, answered);
 }
 
 void LinkBridge::ShowMessage(std::string_view text, std::string_view caption) {

@@ -21,8 +21,11 @@ class LinkBridge final : public LinkClient {
     void OnOpened() override;
     void OnClosed() override;
     void OnLineEvents(std::uint16_t mask) override;
+    // The indicators fade on a timer of the window, so the worker need not wake every ms.
+    bool WantsTicks() const override { return false; }
     void OnReceived(const FrameSlot& frame) override;
     void OnSent(std::size_t device, const DeviceModel& model, const FrameSlot& frame) override;
+    void OnTransaction(std::size_t device, DeviceModel& model, bool answered) override;
     void ShowMessage(std::string_view text, std::string_view caption) override;
 
   private:

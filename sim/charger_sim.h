@@ -1,22 +1,49 @@
 #pragma once
 
+#include <cstddef>
+
 #include "sim/sim_device.h"
+#include "sim/sim_options.h"
 
 namespace veltrona::sim {
 
-// A charger on a 24 V AGM battery, charging from the start; commands 1 and 2 switch the
-// charge on and off.
+// A charger on a 24 V AGM battery, charging from the start. A charge run steps through the
+// stages of the plan of its battery type on a clock that the time scale can speed up, and
+// integrates its current into three capacity counters. Commands written to 0x000A are
+// answered in 0x060E/0x060F until the master writes command 0.
 class ChargerSim : public SimDevice {
   public:
     ChargerSim();
     void Advance(double seconds) override;
     void Written(std::uint16_t start, std::uint16_t count, double seconds) override;
 
+    // From `seconds` on, the charger's time runs `scale` times as fast (0 stops it).
+    void SetTimeScale(double scale, double seconds);
+    // Puts an error into its register (or takes them all away) at `seconds`.
+    void InjectError(const ChargerErrorCommand& error, double seconds);
+
   private:
-    // Charge of the runs before the current one, in A*s, and when the current run began.
-    double charge_before_ = 0;
-    double run_start_ = 0;
-    bool charging_ = true;
+    // Brings the charge run to `seconds`, then the registers to the model.
+    void Step(double seconds);
+    void Run(double device_seconds);
+    void Publish(double seconds);
+    void StartRun();
+    // Carries out a command; returns its result code.
+    std::uint16_t Execute(std::uint16_t code, std::uint32_t parameter);
+    bool Halted() const;
+
+    double last_seconds_ = 0;
+    double scale_ = 1;
+    bool charging_ = false;
+    std::size_t plan_ = 0;
+    std::size_t stage_ = 0;
+    // Device seconds in the current stage and in the run.
+    double stage_seconds_ = 0;
+    double run_seconds_ = 0;
+    // The capacity counters in A*s.
+    double session_ = 0;
+    double total_ = 0;
+    double user_ = 0;
 };
 
 }  // namespace veltrona::sim

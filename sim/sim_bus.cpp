@@ -37,12 +37,19 @@ void WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     }
 }
 
+// Seconds since `started`, the time base of the stand-ins; 0 before the first start.
+double Elapsed(Clock::time_point started) {
+    if (started == Clock::time_point{}) return 0;
+    return std::chrono::duration<double>(Clock::now() - started).count();
+}
+
 }  // namespace
 
 SimBus::SimBus(const SimOptions& options) : options_(options) {
     slave_.Attach(DeviceId::kCharger, charger_, options.addresses[0]);
     slave_.Attach(DeviceId::kInverter, inverter_, options.addresses[1]);
     slave_.Attach(DeviceId::kBms, bms_, options.addresses[2]);
+    charger_.SetTimeScale(options.switches.time_scale, 0);
 }
 
 SimBus::~SimBus() {
@@ -101,8 +108,17 @@ std::string SimBus::Command(const std::string& line) {
         return "ok";
     }
     std::lock_guard lock(mutex_);
+    const double now = Elapsed(started_);
+    ChargerErrorCommand fault;
+    if (const auto parsed = ParseChargerError(line, fault)) {
+        if (!parsed->empty()) return "error: " + *parsed;
+        charger_.InjectError(fault, now);
+        return "ok";
+    }
     const std::string error = ApplySwitchCommand(line, options_.switches);
-    return error.empty() ? "ok" : "error: " + error;
+    if (!error.empty()) return "error: " + error;
+    charger_.SetTimeScale(options_.switches.time_scale, now);
+    return "ok";
 }
 
 void SimBus::Run() {

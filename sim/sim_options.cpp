@@ -1,11 +1,27 @@
 #include "sim/sim_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 
 namespace veltrona::sim {
 namespace {
 
 constexpr std::string_view kDeviceNames[kDeviceCount] = {"charger", "inverter", "bms"};
+
+struct ErrorKindName {
+    std::string_view name;
+    ChargerErrorKind kind;
+};
+
+constexpr ErrorKindName kErrorKinds[] = {
+    {"big", ChargerErrorKind::kBig},
+    {"small", ChargerErrorKind::kSmall},
+    {"close", ChargerErrorKind::kClose},
+    {"err", ChargerErrorKind::kErr},
+};
+
+constexpr std::uint32_t kMaxTimeScale = 100'000;
 
 std::vector<std::string_view> SplitWords(std::string_view line) {
     std::vector<std::string_view> words;
@@ -71,6 +87,12 @@ std::string ApplyWords(const std::vector<std::string_view>& w, SimSwitches& s) {
         s.reply_address = *address;
         return {};
     }
+    if (name == "time-scale" && w.size() == 2) {
+        auto value = ParseNumber(w[1], kMaxTimeScale);
+        if (!value) return "bad time scale";
+        s.time_scale = *value;
+        return {};
+    }
     if (name == "exception" && w.size() == 4) {
         auto first = ParseNumber(w[1], 0xFFFF);
         auto last = ParseNumber(w[2], 0xFFFF);
@@ -104,9 +126,11 @@ const char kUsage[] =
     "  --corrupt-crc          send every reply with a wrong CRC\n"
     "  --reply-address A      answer from address A\n"
     "  --exception F L C      answer exception C to requests touching registers F..L\n"
+    "  --time-scale N         charger time runs N times as fast, 0 stops it (default 1)\n"
     "  --help                 this text\n"
     "Line commands on standard input: mute DEVICE, unmute DEVICE, delay-us N,\n"
-    "corrupt-crc on|off, reply-address A|off, exception F L C|off, unplug, quit.\n";
+    "corrupt-crc on|off, reply-address A|off, exception F L C|off, time-scale N,\n"
+    "charger-error big|small|close|err CODE, charger-error clear, unplug, quit.\n";
 
 std::string_view DeviceName(DeviceId id) {
     return kDeviceNames[static_cast<std::size_t>(id)];
@@ -124,6 +148,23 @@ std::string ApplySwitchCommand(std::string_view line, SimSwitches& switches) {
     std::string error = ApplyWords(SplitWords(line), changed);
     if (error.empty()) switches = std::move(changed);
     return error;
+}
+
+std::optional<std::string> ParseChargerError(std::string_view line, ChargerErrorCommand& error) {
+    const std::vector<std::string_view> w = SplitWords(line);
+    if (w.empty() || w[0] != "charger-error") return std::nullopt;
+    if (w.size() == 2 && w[1] == "clear") {
+        error = {ChargerErrorKind::kClear, 0};
+        return std::string();
+    }
+    if (w.size() != 3) return "charger-error needs big|small|close|err CODE or clear";
+    const auto kind = std::find_if(std::begin(kErrorKinds), std::end(kErrorKinds),
+                                   [&](const ErrorKindName& k) { return k.name == w[1]; });
+    if (kind == std::end(kErrorKinds)) return "unknown error kind";
+    auto code = ParseNumber(w[2], 0xFFFF);
+    if (!code) return "bad error code";
+    error = {kind->kind, static_cast<std::uint16_t>(*code)};
+    return std::string();
 }
 
 std::string ParseOptions(int argc, const char* const* argv, SimOptions& options) {
@@ -191,6 +232,8 @@ std::string ParseOptions(int argc, const char* const* argv, SimOptions& options)
             error = as_command("reply-address", 1);
         } else if (arg == "--exception") {
             error = as_command("exception", 3);
+        } else if (arg == "--time-scale") {
+            error = as_command("time-scale", 1);
         } else {
             return "unknown switch " + std::string(arg);
         }

@@ -30,6 +30,15 @@ struct SimSwitches {
     std::optional<std::uint8_t> reply_address;
     std::vector<ExceptionRule> exceptions;
     std::array<bool, kDeviceCount> muted{};
+    std::uint32_t time_scale = 1;  // how much faster than the wall clock the charger runs
+};
+
+// One error register of the charger (ErrBig, ErrSmall, ErrCloseChrg, Err), or all of them.
+enum class ChargerErrorKind : std::uint8_t { kBig, kSmall, kClose, kErr, kClear };
+
+struct ChargerErrorCommand {
+    ChargerErrorKind kind = ChargerErrorKind::kClear;
+    std::uint16_t code = 0;
 };
 
 struct SimOptions {
@@ -47,6 +56,10 @@ extern const char kUsage[];
 // Applies one line command ("mute inverter", "delay-us 30000", ...). Returns an empty string
 // on success, else the reason; the switches are unchanged on failure.
 std::string ApplySwitchCommand(std::string_view line, SimSwitches& switches);
+
+// Parses "charger-error big|small|close|err CODE" and "charger-error clear": nothing for a
+// line that is another command, else an empty string on success or the reason.
+std::optional<std::string> ParseChargerError(std::string_view line, ChargerErrorCommand& error);
 
 // Returns an empty string on success, else the reason.
 std::string ParseOptions(int argc, const char* const* argv, SimOptions& options);

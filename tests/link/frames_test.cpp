@@ -1,4 +1,4 @@
-// RTU frames, CRC and function codes (Part 2.2) with the team's mended checks (link/frames.h).
+// RTU frames, CRC and function codes, with the length and range checks of link/frames.h.
 
 #include "link/frames.h"
 

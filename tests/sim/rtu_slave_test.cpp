@@ -210,9 +210,9 @@ TEST_F(RtuSlaveTest, ValuesMoveWithTime) {
         const Bytes r = Ask(Read(1, 0x063A, 2), t);
         return ReplyWord(r, 0) | ReplyWord(r, 1) << 16;
     };
-    // 25 A for an hour is 25 A*h, at 3 decimals; the lower register holds the low half.
-    EXPECT_NEAR(capacity(3600), 25'000, 10);
-    EXPECT_LT(capacity(100), capacity(200));
+    // The constant-current stage: 25 A for ten minutes is 4.167 A*h, at 3 decimals.
+    const std::uint32_t at_600 = capacity(600);
+    EXPECT_EQ(capacity(1200) - at_600, 4'167u);
 
     for (double t : {0.0, 17.0, 1234.5}) {
         const Bytes cells = Ask(Read(3, 0x0032, BmsSim::kCells), t);

@@ -138,6 +138,13 @@ TEST_F(SimBusTest, LineCommandsAndUnplug) {
     ASSERT_EQ(bent.size(), 7u);
     EXPECT_FALSE(CheckCrc(bent.data(), bent.size()));
     EXPECT_EQ(bus.Command("corrupt-crc off"), "ok");
+    EXPECT_EQ(bus.Command("charger-error big 59"), "ok");
+    EXPECT_EQ(client.Ask(WithCrc({1, 0x03, 0x06, 0x1B, 0x00, 0x01}), 7),
+              WithCrc({1, 0x03, 0x02, 0x00, 59}));
+    EXPECT_EQ(client.Ask(WithCrc({1, 0x03, 0x06, 0x16, 0x00, 0x01}), 7),
+              WithCrc({1, 0x03, 0x02, 0x00, 0x00}));  // the big error stopped the charge
+    EXPECT_EQ(bus.Command("charger-error toast 1"), "error: unknown error kind");
+    EXPECT_EQ(bus.Command("time-scale 600"), "ok");
     EXPECT_EQ(bus.Command("exception 0x0600 0x063F 4"), "ok");
     EXPECT_EQ(client.Ask(read, 5), WithCrc({1, 0x83, 0x04}));
     EXPECT_EQ(bus.Command("wobble"), "error: unknown command");

@@ -21,12 +21,29 @@ TEST(SimOptions, CommandLine) {
     EXPECT_EQ(o.switches.turnaround_us, 2000u);
 
     SimOptions a;
-    ASSERT_EQ(
-        Parse({"--port", "/dev/ttyUSB0", "--baud", "9600", "--charger-address", "0x10",
-               "--bms-address", "247", "--turnaround-us", "500", "--mute", "bms", "--corrupt-crc",
-               "--reply-address", "9", "--exception", "0x0600", "0x063F", "4"},
-              a),
-        "");
+    ASSERT_EQ(Parse({"--port",
+                     "/dev/ttyUSB0",
+                     "--baud",
+                     "9600",
+                     "--charger-address",
+                     "0x10",
+                     "--bms-address",
+                     "247",
+                     "--turnaround-us",
+                     "500",
+                     "--mute",
+                     "bms",
+                     "--corrupt-crc",
+                     "--reply-address",
+                     "9",
+                     "--exception",
+                     "0x0600",
+                     "0x063F",
+                     "4",
+                     "--time-scale",
+                     "600"},
+                    a),
+              "");
     EXPECT_EQ(a.port, "/dev/ttyUSB0");
     EXPECT_EQ(a.baud, 9600u);
     EXPECT_EQ(a.addresses, (std::array<std::uint8_t, 3>{16, 3, 247}));
@@ -36,6 +53,7 @@ TEST(SimOptions, CommandLine) {
     EXPECT_EQ(a.switches.reply_address, 9);
     ASSERT_EQ(a.switches.exceptions.size(), 1u);
     EXPECT_EQ(a.switches.exceptions[0].last, 0x063F);
+    EXPECT_EQ(a.switches.time_scale, 600u);
 
     for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
              {},
@@ -46,6 +64,7 @@ TEST(SimOptions, CommandLine) {
              {"--port", "/dev/ttyS0", "--bms-address", "0"},
              {"--port", "/dev/ttyS0", "--exception", "1", "2"},
              {"--port", "/dev/ttyS0", "--mute", "toaster"},
+             {"--port", "/dev/ttyS0", "--time-scale", "fast"},
              {"--com"},
              {"--colour"},
          }) {
@@ -71,6 +90,10 @@ TEST(SimOptions, LineCommands) {
     EXPECT_EQ(s.reply_address, 5);
     EXPECT_EQ(ApplySwitchCommand("reply-address off", s), "");
     EXPECT_FALSE(s.reply_address);
+    EXPECT_EQ(ApplySwitchCommand("time-scale 0", s), "");
+    EXPECT_EQ(s.time_scale, 0u);
+    EXPECT_EQ(ApplySwitchCommand("time-scale 100000", s), "");
+    EXPECT_EQ(s.time_scale, 100'000u);
 
     EXPECT_EQ(ApplySwitchCommand("exception 0x0600 0x063F 4", s), "");
     EXPECT_EQ(ApplySwitchCommand("exception 0x0600 0x063F 6", s), "");  // replaces the rule
@@ -85,12 +108,39 @@ TEST(SimOptions, LineCommands) {
     for (const char* bad :
          {"", "mute", "mute toaster", "delay-us -1", "delay-us 12x", "corrupt-crc yes",
           "reply-address 0", "reply-address 248", "exception 9 1 2", "exception 0 1 0",
-          "exception 0 0x10000 2", "unplug now", "fly"}) {
+          "exception 0 0x10000 2", "time-scale", "time-scale 100001", "time-scale 1.5",
+          "charger-error clear", "unplug now", "fly"}) {
         EXPECT_NE(ApplySwitchCommand(bad, s), "") << bad;
     }
     EXPECT_EQ(s.turnaround_us, before.turnaround_us);
     EXPECT_EQ(s.exceptions.size(), before.exceptions.size());
     EXPECT_EQ(s.reply_address, before.reply_address);
+    EXPECT_EQ(s.time_scale, before.time_scale);
+}
+
+TEST(SimOptions, ChargerErrorCommands) {
+    ChargerErrorCommand e;
+    EXPECT_EQ(ParseChargerError("mute charger", e), std::nullopt);
+    EXPECT_EQ(ParseChargerError("", e), std::nullopt);
+    EXPECT_EQ(ParseChargerError("charger-error big 59", e), "");
+    EXPECT_EQ(e.kind, ChargerErrorKind::kBig);
+    EXPECT_EQ(e.code, 59);
+    EXPECT_EQ(ParseChargerError(" charger-error  err 0x10\r", e), "");
+    EXPECT_EQ(e.kind, ChargerErrorKind::kErr);
+    EXPECT_EQ(e.code, 16);
+    EXPECT_EQ(ParseChargerError("charger-error small 0", e), "");
+    EXPECT_EQ(e.kind, ChargerErrorKind::kSmall);
+    EXPECT_EQ(ParseChargerError("charger-error close 65535", e), "");
+    EXPECT_EQ(e.kind, ChargerErrorKind::kClose);
+    EXPECT_EQ(ParseChargerError("charger-error clear", e), "");
+    EXPECT_EQ(e.kind, ChargerErrorKind::kClear);
+    for (const char* bad :
+         {"charger-error", "charger-error big", "charger-error huge 1", "charger-error small 65536",
+          "charger-error clear 1", "charger-error close x", "charger-error err 1 2"}) {
+        const auto reason = ParseChargerError(bad, e);
+        ASSERT_TRUE(reason.has_value()) << bad;
+        EXPECT_NE(*reason, "") << bad;
+    }
 }
 
 TEST(LineTiming, WireTimeAndSilence) {
