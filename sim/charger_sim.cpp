@@ -244,7 +244,7 @@ void ChargerSim::Run(double left) {
         stage_seconds_ += h;
         run_seconds_ += h;
         left -= h;
-        if (h == left && stage_ + 1 < plan.size()) {
+        if (h == remaining && stage_ + 1 < plan.size()) {
             ++stage_;
             stage_seconds_ = 0;
         }

@@ -58,9 +58,9 @@ void SeriesStore::completeBucket(std::size_t level, Extent extent) {
 }
 
 void SeriesStore::clear() {
-    keys_ = {};
-    values_ = {};
-    levels_ = {};
+    std::vector<double>().swap(keys_);
+    std::vector<float>().swap(values_);
+    std::vector<std::vector<Extent>>().swap(levels_);
 }
 
 std::optional<std::pair<double, double>> SeriesStore::valueRange() const {
@@ -151,12 +151,11 @@ void SeriesStore::reduce(double lo, double hi, int columns, std::vector<double>&
                     keys_.begin());
             }
             const std::size_t count = to - from;
-            if (count > 0 && count <= 2) {
-                push(from);
-                if (count == 2) {
-                    push(to - 1);
+            if (count <= 4) {
+                for (std::size_t i = from; i < to; ++i) {
+                    push(i);
                 }
-            } else if (count > 2) {
+            } else {
                 // The extremes go between the first and the last point, in the order a rising
                 // or falling column would pass them.
                 const auto [low, high] = minMax(from, to);

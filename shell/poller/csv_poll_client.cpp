@@ -4,10 +4,27 @@
 #include <cstring>
 #include <ctime>
 
+#include "devices/charger/charger_map.h"
+#include "link/bus_devices.h"
 #include "link/catalogue.h"
 #include "link/serial_port.h"
+#include "link/value_format.h"
 
 namespace veltrona {
+namespace {
+
+// A CSV field, quoted when it holds a separator, a quote or a line break.
+std::string CsvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+}  // namespace
 
 std::string FormatIsoMillis(WallClock::time_point when) {
     const auto millis =
@@ -67,7 +84,17 @@ void CsvPollClient::OnTransaction(std::size_t device, DeviceModel& model, bool a
         seen[i] = true;
         char address[8];
         std::snprintf(address, sizeof address, "0x%04X", static_cast<unsigned>(block->base + i));
-        out_ << time << ',' << key << ',' << address << ',' << block->values_read[i] << ",,\n";
+        out_ << time << ',' << key << ',' << address << ',' << block->values_read[i] << ',';
+        // The charger's registers are known by their map; a pair's lower half has no value.
+        if (device == kChargerIndex) {
+            if (const RegisterDescriptor* descriptor = ChargerDescriptor(model.current_block, i)) {
+                out_ << CsvField(FormatRegister(*descriptor, block->values_read, i, '.'));
+            }
+            out_ << ',' << CsvField(ChargerRegisterName(model.current_block, i));
+        } else {
+            out_ << ',';
+        }
+        out_ << '\n';
     }
 }
 
