@@ -28,8 +28,11 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-double sample(int series, long long index) {
-    return 50.0 + 10.0 * series + 20.0 * std::sin(static_cast<double>(index) * 0.001 * (series + 1)) +
+// The same curves whatever the point count (phase by the fraction of the run), plus jitter
+// from point to point.
+double sample(int series, long long index, long long count) {
+    const double phase = 2.0 * M_PI * 4.0 * (series + 1) * static_cast<double>(index) / static_cast<double>(count);
+    return 50.0 + 10.0 * series + 20.0 * std::sin(phase) +
            static_cast<double>((index * 7919 + series * 104729) % 1000) / 100.0;
 }
 
@@ -72,7 +75,7 @@ Figures measure(long long points) {
     const auto start = Clock::now();
     for (long long i = 0; i < points; ++i) {
         for (int s = 0; s < kSeries; ++s) {
-            values[s] = sample(s, i);
+            values[s] = sample(s, i, points);
         }
         chart.addPoints(origin.addMSecs(i * 1000), values);
     }
@@ -98,7 +101,7 @@ double storeAppendNsPerPoint(long long points) {
     veltrona::SeriesStore store;
     const auto start = Clock::now();
     for (long long i = 0; i < points; ++i) {
-        store.append(static_cast<double>(i), sample(0, i));
+        store.append(static_cast<double>(i), sample(0, i, points));
     }
     const double ms = elapsedMs(start);
     std::printf("  store check: %zu points, capacity %.2f bytes per point\n", store.size(),

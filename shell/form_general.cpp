@@ -34,13 +34,13 @@
 #include "link/serial_line.h"
 #include "link/value_format.h"
 #include "shell/empty_forms.h"
-#include "shell/message_box.h"
 #include "shell/form_about.h"
 #include "shell/form_monitor_port.h"
 #include "shell/form_password.h"
 #include "shell/form_process.h"
 #include "shell/form_settings.h"
 #include "shell/images.h"
+#include "shell/message_box.h"
 #include "shell/qt_worker_host.h"
 
 namespace veltrona {

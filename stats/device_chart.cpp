@@ -102,6 +102,66 @@ class ChartStatusBar : public QWidget {
     }
 };
 
+// Where many points fall into one pixel column a polyline only paints a vertical stroke over
+// their extent; a bar of the pen's width does the same at a fraction of the cost of stroking
+// thick, overlapping segments. Sparse data is drawn as usual.
+class ColumnGraph : public QCPGraph {
+  public:
+    using QCPGraph::QCPGraph;
+
+  protected:
+    void draw(QCPPainter* painter) override {
+        QCPAxis* keys = keyAxis();
+        QCPAxis* values = valueAxis();
+        const auto columns = keys ? keys->axisRect()->width() : 0;
+        if (!values || mDataContainer->size() < 2 * columns || keys->orientation() != Qt::Horizontal) {
+            QCPGraph::draw(painter);
+            return;
+        }
+        const QColor colour = mPen.color();
+        const int width = std::max(1, static_cast<int>(std::lround(mPen.widthF())));
+        painter->setPen(mPen);
+        // The bars lie on whole pixels; smoothing would only slow the fill.
+        painter->setAntialiasing(false);
+        int column = 0;
+        double low = 0;
+        double high = 0;
+        QPointF previous;
+        bool started = false;
+        const auto flush = [&] {
+            const int top = static_cast<int>(std::floor(low)) - width / 2;
+            const int bottom = static_cast<int>(std::ceil(high)) + (width - width / 2);
+            painter->fillRect(QRect(column - width / 2, top, width, bottom - top), colour);
+        };
+        for (auto it = mDataContainer->constBegin(); it != mDataContainer->constEnd(); ++it) {
+            const QPointF point(keys->coordToPixel(it->key), values->coordToPixel(it->value));
+            const double clamped = std::clamp(point.x(), -1e6, 1e6);
+            const int x = static_cast<int>(std::floor(clamped));
+            if (started && x == column) {
+                low = std::min(low, point.y());
+                high = std::max(high, point.y());
+            } else {
+                if (started) {
+                    flush();
+                    if (x - column > 1) {
+                        painter->drawLine(previous, point);
+                    }
+                }
+                // Adjacent columns are bridged by taking in the previous point's height.
+                const bool bridged = started && x - column == 1;
+                low = bridged ? std::min(previous.y(), point.y()) : point.y();
+                high = bridged ? std::max(previous.y(), point.y()) : point.y();
+                column = x;
+                started = true;
+            }
+            previous = QPointF(clamped, point.y());
+        }
+        if (started) {
+            flush();
+        }
+    }
+};
+
 const QStringList& DeviceChart::scaleItems() {
     static const QStringList items = {"10000%", "4000%", "2000%", "1000%", "500%",
                                       "400%",   "300%",  "200%",  "100%",  "50%",
@@ -152,6 +212,8 @@ DeviceChart::DeviceChart(const QStringList& titles, QWidget* parent)
     plot_->xAxis->setRange(now, now + kInitialSpanSeconds);
     plot_->yAxis->setRange(0, kInitialValueMax);
     plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    // One polyline per graph instead of a stroke per segment.
+    plot_->setPlottingHint(QCP::phFastPolylines, true);
     // The read-out follows the mouse without a button held.
     plot_->setMouseTracking(true);
 
@@ -172,7 +234,7 @@ DeviceChart::DeviceChart(const QStringList& titles, QWidget* parent)
         Series& series = series_[static_cast<std::size_t>(i)];
         series.title = titles[i];
         series.textColour = textColour;
-        series.graph = plot_->addGraph();
+        series.graph = new ColumnGraph(plot_->xAxis, plot_->yAxis);
         series.graph->setName(titles[i]);
         const QColor colour = kDefaultColours[i % std::size(kDefaultColours)];
         series.graph->setPen(QPen(colour, 2));
