@@ -1,5 +1,6 @@
 #include "stats/device_chart.h"
 
+#include <qcustomplot.h>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -21,7 +22,6 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <qcustomplot.h>
 
 namespace veltrona {
 
@@ -33,12 +33,14 @@ constexpr double kInitialValueMax = 1000.0;
 constexpr double kMinimumSpanSeconds = 1.0;
 
 const QColor kDefaultColours[] = {
-    QColor(220, 0, 0),    QColor(0, 150, 0),   QColor(230, 180, 0),  QColor(0, 0, 220),
-    QColor(128, 128, 128), QColor(200, 0, 200), QColor(0, 150, 150),  QColor(0, 0, 128),
-    QColor(128, 0, 0),    QColor(0, 200, 80),  QColor(128, 128, 0),  QColor(255, 120, 0),
+    QColor(220, 0, 0),     QColor(0, 150, 0),   QColor(230, 180, 0), QColor(0, 0, 220),
+    QColor(128, 128, 128), QColor(200, 0, 200), QColor(0, 150, 150), QColor(0, 0, 128),
+    QColor(128, 0, 0),     QColor(0, 200, 80),  QColor(128, 128, 0), QColor(255, 120, 0),
 };
 
-double toKey(const QDateTime& when) { return static_cast<double>(when.toMSecsSinceEpoch()) / 1000.0; }
+double toKey(const QDateTime& when) {
+    return static_cast<double>(when.toMSecsSinceEpoch()) / 1000.0;
+}
 
 QDateTime fromKey(double key) {
     return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::llround(key * 1000.0)));
@@ -114,7 +116,8 @@ class ColumnGraph : public QCPGraph {
         QCPAxis* keys = keyAxis();
         QCPAxis* values = valueAxis();
         const auto columns = keys ? keys->axisRect()->width() : 0;
-        if (!values || mDataContainer->size() < 2 * columns || keys->orientation() != Qt::Horizontal) {
+        if (!values || mDataContainer->size() < 2 * columns ||
+            keys->orientation() != Qt::Horizontal) {
             QCPGraph::draw(painter);
             return;
         }
@@ -163,8 +166,8 @@ class ColumnGraph : public QCPGraph {
 };
 
 const QStringList& DeviceChart::scaleItems() {
-    static const QStringList items = {"10000%", "4000%", "2000%", "1000%", "500%",
-                                      "400%",   "300%",  "200%",  "100%",  "50%",
+    static const QStringList items = {"10000%", "4000%", "2000%",        "1000%", "500%",
+                                      "400%",   "300%",  "200%",         "100%",  "50%",
                                       "25%",    "10%",   "во весь экран"};
     return items;
 }
@@ -249,7 +252,9 @@ DeviceChart::DeviceChart(const QStringList& titles, QWidget* parent)
     textColourAction_ = menu_->addAction("Цвет текста");
     connect(seriesColourAction_, &QAction::triggered, this, &DeviceChart::chooseSeriesColour);
     connect(textColourAction_, &QAction::triggered, this, &DeviceChart::chooseTextColour);
-    statusBar_->onContextMenu = [this](int panel, const QPoint& pos) { popupMenuForPanel(panel, pos); };
+    statusBar_->onContextMenu = [this](int panel, const QPoint& pos) {
+        popupMenuForPanel(panel, pos);
+    };
 
     connect(timeCombo_, &QComboBox::currentIndexChanged, this, &DeviceChart::onTimeScaleChanged);
     connect(valueCombo_, &QComboBox::currentIndexChanged, this, &DeviceChart::onValueScaleChanged);
@@ -265,8 +270,9 @@ DeviceChart::DeviceChart(const QStringList& titles, QWidget* parent)
             rebuildReducedData();
         }
     });
-    connect(plot_, &QCustomPlot::mouseMove, this,
-            [this](QMouseEvent* event) { showReadout(plot_->xAxis->pixelToCoord(event->position().x())); });
+    connect(plot_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+        showReadout(plot_->xAxis->pixelToCoord(event->position().x()));
+    });
     connect(plot_, &QCustomPlot::mouseWheel, this, [this] { setFollow(false); });
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
         dragging_ = event->button() == Qt::LeftButton;
@@ -288,10 +294,13 @@ DeviceChart::DeviceChart(const QStringList& titles, QWidget* parent)
 
 DeviceChart::~DeviceChart() = default;
 
-QString DeviceChart::seriesTitle(int series) const { return series_[static_cast<std::size_t>(series)].title; }
+QString DeviceChart::seriesTitle(int series) const {
+    return series_[static_cast<std::size_t>(series)].title;
+}
 
 void DeviceChart::addPoint(int series, const QDateTime& when, double value) {
-    if (series < 0 || series >= seriesCount() || !series_[static_cast<std::size_t>(series)].enabled) {
+    if (series < 0 || series >= seriesCount() ||
+        !series_[static_cast<std::size_t>(series)].enabled) {
         return;
     }
     append(series, toKey(when), value);
@@ -310,7 +319,8 @@ void DeviceChart::addPoints(const QDateTime& when, const QList<double>& values) 
 }
 
 void DeviceChart::append(int series, double key, double value) {
-    series_[static_cast<std::size_t>(series)].store.append(key, std::isfinite(value) ? value : -1.0);
+    series_[static_cast<std::size_t>(series)].store.append(key,
+                                                           std::isfinite(value) ? value : -1.0);
 }
 
 void DeviceChart::afterAppend() {
@@ -335,7 +345,9 @@ void DeviceChart::setSeriesEnabled(int series, bool enabled) {
     series_[static_cast<std::size_t>(series)].enabled = enabled;
 }
 
-bool DeviceChart::seriesEnabled(int series) const { return series_[static_cast<std::size_t>(series)].enabled; }
+bool DeviceChart::seriesEnabled(int series) const {
+    return series_[static_cast<std::size_t>(series)].enabled;
+}
 
 void DeviceChart::removeAllSeries() {
     plot_->clearGraphs();
@@ -378,7 +390,9 @@ void DeviceChart::onValueScaleChanged(int index) {
     refitValueAxis();
 }
 
-void DeviceChart::setScaleRowVisible(bool visible) { scaleRow_->setVisible(visible); }
+void DeviceChart::setScaleRowVisible(bool visible) {
+    scaleRow_->setVisible(visible);
+}
 
 void DeviceChart::refitTimeAxis() {
     if (series_.empty()) {
@@ -395,7 +409,8 @@ void DeviceChart::refitTimeAxis() {
     } else {
         // Chart pixels × 10 / factor minutes: "100%" is 0.6 seconds per pixel.
         const double span = plot_->width() * 600.0 / timeFactor_;
-        const double upper = std::max(plot_->xAxis->range().lower + span, newestKey().value_or(0.0));
+        const double upper =
+            std::max(plot_->xAxis->range().lower + span, newestKey().value_or(0.0));
         plot_->xAxis->setRange(upper - span, upper);
         setFollow(true);
     }
@@ -420,10 +435,18 @@ void DeviceChart::refitValueAxis() {
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-double DeviceChart::timeAxisMin() const { return plot_->xAxis->range().lower; }
-double DeviceChart::timeAxisMax() const { return plot_->xAxis->range().upper; }
-double DeviceChart::valueAxisMin() const { return plot_->yAxis->range().lower; }
-double DeviceChart::valueAxisMax() const { return plot_->yAxis->range().upper; }
+double DeviceChart::timeAxisMin() const {
+    return plot_->xAxis->range().lower;
+}
+double DeviceChart::timeAxisMax() const {
+    return plot_->xAxis->range().upper;
+}
+double DeviceChart::valueAxisMin() const {
+    return plot_->yAxis->range().lower;
+}
+double DeviceChart::valueAxisMax() const {
+    return plot_->yAxis->range().upper;
+}
 
 void DeviceChart::onUserScrolled() {
     if (timeFactor_ != 0) {
@@ -451,7 +474,9 @@ std::optional<double> DeviceChart::oldestKey() const {
     return oldest;
 }
 
-void DeviceChart::markDirty() { dirty_ = true; }
+void DeviceChart::markDirty() {
+    dirty_ = true;
+}
 
 void DeviceChart::rebuildReducedData() {
     dirty_ = false;
@@ -479,7 +504,9 @@ void DeviceChart::setSeriesColour(int series, const QColor& colour) {
     plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
-QColor DeviceChart::textColour(int series) const { return series_[static_cast<std::size_t>(series)].textColour; }
+QColor DeviceChart::textColour(int series) const {
+    return series_[static_cast<std::size_t>(series)].textColour;
+}
 
 void DeviceChart::setTextColour(int series, const QColor& colour) {
     series_[static_cast<std::size_t>(series)].textColour = colour;
@@ -522,9 +549,13 @@ void DeviceChart::showReadout(double key) {
     statusBar_->update();
 }
 
-void DeviceChart::setDecimalSeparator(QChar separator) { decimalSeparator_ = separator; }
+void DeviceChart::setDecimalSeparator(QChar separator) {
+    decimalSeparator_ = separator;
+}
 
-QWidget* DeviceChart::statusBar() const { return statusBar_; }
+QWidget* DeviceChart::statusBar() const {
+    return statusBar_;
+}
 
 void DeviceChart::popupMenuForPanel(int panel, const QPoint& globalPos) {
     menuPanel_ = panel;
@@ -605,7 +636,9 @@ void DeviceChart::copySvgToClipboard() {
     QApplication::clipboard()->setMimeData(mime);
 }
 
-void DeviceChart::copyBitmapToClipboard() { QApplication::clipboard()->setImage(plot_->toPixmap().toImage()); }
+void DeviceChart::copyBitmapToClipboard() {
+    QApplication::clipboard()->setImage(plot_->toPixmap().toImage());
+}
 
 bool DeviceChart::exportCsv(const QString& path) const {
     QFile file(path);
@@ -624,7 +657,8 @@ bool DeviceChart::exportCsv(const QString& path) const {
         std::optional<double> key;
         for (std::size_t i = 0; i < series_.size(); ++i) {
             if (next[i] < series_[i].store.size()) {
-                key = std::min(key.value_or(series_[i].store.key(next[i])), series_[i].store.key(next[i]));
+                key = std::min(key.value_or(series_[i].store.key(next[i])),
+                               series_[i].store.key(next[i]));
             }
         }
         if (!key) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <qcustomplot.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
@@ -14,7 +15,6 @@
 #include <QXmlStreamReader>
 #include <cmath>
 #include <limits>
-#include <qcustomplot.h>
 
 #include "stats/device_chart.h"
 
@@ -23,7 +23,9 @@ namespace {
 
 const QDateTime kOrigin(QDate(2024, 5, 1), QTime(12, 0, 0, 250));
 
-double keyOf(const QDateTime& when) { return when.toMSecsSinceEpoch() / 1000.0; }
+double keyOf(const QDateTime& when) {
+    return when.toMSecsSinceEpoch() / 1000.0;
+}
 
 class DeviceChartTest : public ::testing::Test {
   protected:
@@ -44,7 +46,8 @@ class DeviceChartTest : public ::testing::Test {
     }
 
     void sendMouse(QEvent::Type type, QPointF pos, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, pos, chart.plot()->mapToGlobal(pos), Qt::LeftButton, buttons, Qt::NoModifier);
+        QMouseEvent event(type, pos, chart.plot()->mapToGlobal(pos), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
         QApplication::sendEvent(chart.plot(), &event);
     }
 
@@ -67,7 +70,8 @@ TEST_F(DeviceChartTest, ReadoutInterpolatesAndSaysNoOutside) {
     EXPECT_EQ(chart.readoutAt(kOrigin.addMSecs(1000)),
               (QStringList{"12:00.01.250", "2.250", "-2.250", "Нет"}));
     EXPECT_EQ(chart.readoutAt(kOrigin), (QStringList{"12:00.00.250", "1.000", "Нет", "Нет"}));
-    EXPECT_EQ(chart.readoutAt(kOrigin.addMSecs(2600)), (QStringList{"12:00.02.850", "Нет", "-0.450", "Нет"}));
+    EXPECT_EQ(chart.readoutAt(kOrigin.addMSecs(2600)),
+              (QStringList{"12:00.02.850", "Нет", "-0.450", "Нет"}));
     EXPECT_EQ(chart.readoutAt(kOrigin.addMSecs(-1)).mid(1), (QStringList{"Нет", "Нет", "Нет"}));
     chart.setDecimalSeparator(',');
     EXPECT_EQ(chart.readoutAt(kOrigin.addMSecs(500))[1], "1,625");
@@ -78,8 +82,8 @@ TEST_F(DeviceChartTest, ReadoutInterpolatesAndSaysNoOutside) {
     const double x = chart.plot()->xAxis->coordToPixel(keyOf(kOrigin.addSecs(1)));
     const QPoint pos(static_cast<int>(std::lround(x)), chart.plot()->height() / 2);
     QTest::mouseMove(chart.plot(), pos);
-    const QDateTime under =
-        QDateTime::fromMSecsSinceEpoch(std::llround(chart.plot()->xAxis->pixelToCoord(pos.x()) * 1000));
+    const QDateTime under = QDateTime::fromMSecsSinceEpoch(
+        std::llround(chart.plot()->xAxis->pixelToCoord(pos.x()) * 1000));
     QElapsedTimer timer;
     timer.start();
     while (chart.statusTexts()[0].isEmpty() && timer.elapsed() < 5000) {
@@ -188,8 +192,8 @@ TEST_F(DeviceChartTest, MouseZoomClearsFollowAndScrollingDecidesIt) {
     ASSERT_TRUE(chart.follow());
     const QPointF centre = chart.plot()->axisRect()->rect().center();
 
-    QWheelEvent wheel(centre, chart.plot()->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(centre, chart.plot()->mapToGlobal(centre), QPoint(), QPoint(0, 120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(chart.plot(), &wheel);
     EXPECT_FALSE(chart.follow());
     EXPECT_LT(chart.timeAxisMax() - chart.timeAxisMin(), 384.0);
@@ -292,7 +296,8 @@ TEST_F(DeviceChartTest, ClipboardGetsSvgAndBitmapTogether) {
 }
 
 TEST_F(DeviceChartTest, ColourMenuFollowsThePanelUnderTheMouse) {
-    QContextMenuEvent onTime(QContextMenuEvent::Mouse, QPoint(10, 5), chart.statusBar()->mapToGlobal(QPoint(10, 5)));
+    QContextMenuEvent onTime(QContextMenuEvent::Mouse, QPoint(10, 5),
+                             chart.statusBar()->mapToGlobal(QPoint(10, 5)));
     QApplication::sendEvent(chart.statusBar(), &onTime);
     EXPECT_EQ(chart.menuPanel(), 0);
     EXPECT_FALSE(chart.seriesColourAction()->isEnabled());
@@ -300,7 +305,8 @@ TEST_F(DeviceChartTest, ColourMenuFollowsThePanelUnderTheMouse) {
     chart.contextMenu()->hide();
 
     const QPoint second(2 * DeviceChart::kPanelWidth + 5, 5);
-    QContextMenuEvent onSeries(QContextMenuEvent::Mouse, second, chart.statusBar()->mapToGlobal(second));
+    QContextMenuEvent onSeries(QContextMenuEvent::Mouse, second,
+                               chart.statusBar()->mapToGlobal(second));
     QApplication::sendEvent(chart.statusBar(), &onSeries);
     EXPECT_EQ(chart.menuPanel(), 2);
     EXPECT_TRUE(chart.seriesColourAction()->isEnabled());
