@@ -34,7 +34,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& out_file) {
     const pid_t pid = fork();
     if (pid == 0) {
         std::vector<char*> argv;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         if (!out_file.empty()) {
             FILE* out = std::freopen(out_file.c_str(), "w", stdout);
@@ -60,9 +61,9 @@ struct PeriodClient final : LinkClient {
         const std::int64_t now = MonotonicMicros();
         if (last_sent != 0 && last_reply != 0) {
             measured_us += static_cast<double>(now - last_sent);
-            expected_us += static_cast<double>(last_request + last_reply) * kBitsPerChar * 1e6 /
-                               kBaud +
-                           kTurnaroundUs + kFrameSilenceMicros + rest_us;
+            expected_us +=
+                static_cast<double>(last_request + last_reply) * kBitsPerChar * 1e6 / kBaud +
+                kTurnaroundUs + kFrameSilenceMicros + rest_us;
             ++transactions;
         }
         last_sent = now;
@@ -75,7 +76,8 @@ struct PeriodClient final : LinkClient {
 }  // namespace
 
 int main() {
-    const fs::path folder = fs::temp_directory_path() / ("veltrona-bench-" + std::to_string(getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("veltrona-bench-" + std::to_string(getpid()));
     fs::create_directories(folder);
     const pid_t sim = Spawn({VELTRONA_SIM_PROGRAM, "--folder", folder.string(), "--com", "9",
                              "--turnaround-us", std::to_string(kTurnaroundUs)},

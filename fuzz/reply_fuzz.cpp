@@ -42,7 +42,7 @@ using namespace veltrona;
         }                     \
     } while (false)
 
-constexpr BlockSpec kBlocks[] = {
+constexpr BlockLayout kBlocks[] = {
     {kAccessReadWrite, kPollReadEvery, 0x0000, 20, 3, 10, 10, 2, 2},
     {kAccessReadWrite, kPollReadEvery, 0x0100, 130, 17, 125, 123, 2, 2},
     {kAccessRead, kPollReadEvery, 0x0060, 32, 4, 32, 32, 1, 1},
@@ -190,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(Crc16(frame, n) == ReferenceCrc(frame, n));
     }
 
-    auto model = BuildDeviceModel(DeviceSpec{kKindInverter, kBlocks}, h[9], true);
+    auto model = BuildDeviceModel(DeviceLayout{kKindInverter, kBlocks}, h[9], true);
     FUZZ_CHECK(model != nullptr);
     DeviceModel& m = *model;
 

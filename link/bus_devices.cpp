@@ -7,11 +7,11 @@
 namespace veltrona {
 
 DeviceList BuildBusDevices(const BusDeviceSettings& settings) {
-    static constexpr const DeviceSpec* kSpecs[kBusDeviceCount] = {&kChargerSpec, &kInverterSpec,
-                                                                  &kBmsSpec};
+    static constexpr const DeviceLayout* kLayouts[kBusDeviceCount] = {
+        &kChargerLayout, &kInverterLayout, &kBmsLayout};
     DeviceList list = CreateDeviceList(kBusDeviceCount);
     for (std::size_t i = 0; i < kBusDeviceCount; ++i) {
-        list.models[i] = BuildDeviceModel(*kSpecs[i], settings.address[i], settings.enabled[i]);
+        list.models[i] = BuildDeviceModel(*kLayouts[i], settings.address[i], settings.enabled[i]);
     }
     return list;
 }

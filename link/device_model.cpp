@@ -9,7 +9,7 @@ constexpr std::uint32_t RoundUpQuotient(std::uint32_t count, std::uint32_t chunk
     return (count + chunk - 1) / chunk;
 }
 
-bool SpecIsConsistent(const BlockSpec& s) {
+bool LayoutIsConsistent(const BlockLayout& s) {
     if (s.count == 0 || s.read_chunk == 0 || s.write_chunk == 0) return false;
     if (s.read_chunk > kMaxReadChunk) return false;
     // A read-only block never sends its write chunk (the BMS cell blocks carry 125).
@@ -19,7 +19,7 @@ bool SpecIsConsistent(const BlockSpec& s) {
            s.write_requests == RoundUpQuotient(s.count, s.write_chunk);
 }
 
-RegisterBlock MakeBlock(const BlockSpec& s) {
+RegisterBlock MakeBlock(const BlockLayout& s) {
     RegisterBlock b;
     b.access = s.access;
     b.poll_mode = s.poll_mode;
@@ -41,17 +41,18 @@ RegisterBlock MakeBlock(const BlockSpec& s) {
 
 }  // namespace
 
-std::unique_ptr<DeviceModel> BuildDeviceModel(const DeviceSpec& spec, std::uint8_t address,
+std::unique_ptr<DeviceModel> BuildDeviceModel(const DeviceLayout& entry, std::uint8_t address,
                                               bool enabled) {
-    for (const BlockSpec& s : spec.blocks) {
-        if (!SpecIsConsistent(s)) return nullptr;
+    for (const BlockLayout& s : entry.blocks) {
+        if (!LayoutIsConsistent(s)) return nullptr;
     }
     try {
         auto model = std::make_unique<DeviceModel>();
-        model->kind = spec.kind;
+        model->kind = entry.kind;
         model->address = address;
-        model->blocks.reserve(spec.blocks.size());
-        for (const BlockSpec& s : spec.blocks) model->blocks.push_back(MakeBlock(s));
+        model->blocks.reserve(entry.blocks.size());
+        for (const BlockLayout& s : entry.blocks)
+            model->blocks.push_back(MakeBlock(s));
         model->boot = std::make_unique<BootRecord>();
         SetEnabled(*model, enabled);
         return model;
@@ -68,7 +69,9 @@ void SetEnabled(DeviceModel& model, bool enabled) {
     }
 }
 
-void SetBusAddress(DeviceModel& model, std::uint8_t address) { model.address = address; }
+void SetBusAddress(DeviceModel& model, std::uint8_t address) {
+    model.address = address;
+}
 
 DeviceList CreateDeviceList(std::size_t count) {
     DeviceList list;

@@ -127,7 +127,7 @@ struct RegisterDescriptor {
 
 // One row of a device's block table; request counts are stored, and checked when a model
 // is built.
-struct BlockSpec {
+struct BlockLayout {
     std::uint8_t access;
     std::uint8_t poll_mode;
     std::uint16_t base;
@@ -139,9 +139,9 @@ struct BlockSpec {
     std::uint16_t write_requests;
 };
 
-struct DeviceSpec {
+struct DeviceLayout {
     std::uint8_t kind;
-    std::span<const BlockSpec> blocks;
+    std::span<const BlockLayout> blocks;
 };
 
 struct DeviceModel {
@@ -169,7 +169,7 @@ struct DeviceModel {
 
 // Null when the table is inconsistent (chunks too large or zero, stored counts that are not
 // the rounded-up quotients) or memory runs out.
-std::unique_ptr<DeviceModel> BuildDeviceModel(const DeviceSpec& spec, std::uint8_t address,
+std::unique_ptr<DeviceModel> BuildDeviceModel(const DeviceLayout& entry, std::uint8_t address,
                                               bool enabled);
 
 void SetEnabled(DeviceModel& model, bool enabled);

@@ -14,7 +14,7 @@ namespace veltrona {
 // A minimal interface thread for programs without a GUI (the poller) and for tests: runs
 // the functions handed to it, in order, on the thread that calls Run or RunUntil.
 class EventLoop final : public WorkerHost {
-public:
+  public:
     void RunBlocking(std::function<void()> fn) override;
     void Post(std::function<void()> fn) override;
 
@@ -26,7 +26,7 @@ public:
                   std::chrono::milliseconds check = std::chrono::milliseconds(5));
     void Quit();
 
-private:
+  private:
     bool RunOne(std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::time_point until);
 
     std::mutex mutex_;

@@ -15,7 +15,7 @@ using WallClock = std::chrono::system_clock;
 // The interface-thread side of the link: the shell, the poller and the tests implement it.
 // Every call runs on the interface thread.
 class LinkClient {
-public:
+  public:
     virtual ~LinkClient() = default;
     virtual void OnStatusLine(std::uint16_t /*code*/, WallClock::time_point /*when*/) {}
     virtual void OnWaitError(int /*code*/, WallClock::time_point /*when*/) {}

@@ -37,7 +37,10 @@ bool TThreadSyncComPort::Timer::Exceeded(std::int64_t micros) const {
 
 TThreadSyncComPort::TThreadSyncComPort(DeviceList& devices, WorkerHost& host, LinkClient& client,
                                        std::unique_ptr<SerialLine> line)
-    : devices_(devices), host_(host), client_(client), line_(std::move(line)),
+    : devices_(devices),
+      host_(host),
+      client_(client),
+      line_(std::move(line)),
       cycle_(devices, queue_) {}
 
 TThreadSyncComPort::~TThreadSyncComPort() {
@@ -141,7 +144,8 @@ void TThreadSyncComPort::InitialiseAfterOpen() {
     run_.store(true, std::memory_order_release);
     pending_events_.store(0);
     queue_.Clear();
-    for (FrameSlot& slot : ring_) ReleaseSlot(slot);
+    for (FrameSlot& slot : ring_)
+        ReleaseSlot(slot);
     ring_read_ = 0;
     ring_write_ = 0;
     transmit_.length = 0;

@@ -48,7 +48,7 @@ struct DeviceTraffic {
 // or writes device models (building and parsing frames included) runs on the interface
 // thread inside blocking calls, so windows may change blocks in their event handlers.
 class TThreadSyncComPort {
-public:
+  public:
     TThreadSyncComPort(DeviceList& devices, WorkerHost& host, LinkClient& client,
                        std::unique_ptr<SerialLine> line);
     ~TThreadSyncComPort();
@@ -74,7 +74,7 @@ public:
     std::uint8_t state() const { return state_.load(std::memory_order_acquire); }
     const DeviceTraffic& traffic(std::size_t device) const { return traffic_[device % 4]; }
 
-private:
+  private:
     struct Timer {
         std::int64_t start = 0;
         bool running = false;

@@ -26,7 +26,7 @@ inline constexpr std::int64_t kDefaultWaitMicros = 1000;
 // What the port worker needs of a serial line; the real port and test lines implement it.
 // Only the worker thread calls it.
 class SerialLine {
-public:
+  public:
     virtual ~SerialLine() = default;
     // error gets the platform's text of the failure.
     virtual bool Open(const PortSettings& settings, const std::string& path,

@@ -343,6 +343,8 @@ std::string_view SerialPort::StatusText(std::uint32_t code) {
 
 namespace veltrona {
 
-std::unique_ptr<SerialLine> MakeSystemSerialLine() { return std::make_unique<SerialPort>(); }
+std::unique_ptr<SerialLine> MakeSystemSerialLine() {
+    return std::make_unique<SerialPort>();
+}
 
 }  // namespace veltrona

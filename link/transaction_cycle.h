@@ -9,7 +9,7 @@ namespace veltrona {
 // device reads its readable blocks chunk by chunk, then sends its pending writes, then runs
 // one pending bootloader operation, and moves on round robin.
 class TransactionCycle {
-public:
+  public:
     TransactionCycle(DeviceList& devices, TransactionQueue& queue)
         : devices_(devices), queue_(queue) {}
 
@@ -21,7 +21,7 @@ public:
 
     bool busy() const { return (devices_.flags & kDeviceListBusy) != 0; }
 
-private:
+  private:
     bool Queue(DeviceModel& model, std::uint8_t phase);
     bool TryWrites(DeviceModel& model);
     bool TryBoot(DeviceModel& model);

@@ -11,7 +11,7 @@ namespace veltrona {
 // The 64-slot hand-over between the cycle (adds) and the worker (takes and finishes).
 // A slot's model is written before its state is published, so the worker sees it whole.
 class TransactionQueue {
-public:
+  public:
     static constexpr std::uint16_t kSize = 64;
     static constexpr std::uint16_t kFree = 0;
     static constexpr std::uint16_t kQueued = 1;
@@ -30,7 +30,7 @@ public:
 
     std::uint32_t pushes() const { return pushes_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     struct Slot {
         std::atomic<DeviceModel*> model{nullptr};
         std::atomic<std::uint16_t> state{kFree};

@@ -7,7 +7,7 @@ namespace veltrona {
 // The interface thread as the port worker sees it. The shell implements it with blocking
 // queued calls into the Qt event loop; the poller and the tests use EventLoop.
 class WorkerHost {
-public:
+  public:
     virtual ~WorkerHost() = default;
     // Runs fn on the interface thread and returns once it has finished.
     virtual void RunBlocking(std::function<void()> fn) = 0;

@@ -60,13 +60,13 @@ constexpr int kLogoMargin = 8;
 const QString kWarning = QStringLiteral("Предупреждение");
 const QString kNoPortChosen = QStringLiteral("Выберете порт");
 
-struct EventIndicatorSpec {
+struct EventIndicatorDef {
     const char* name;
     const char* label;
     std::uint16_t mask;
 };
 
-constexpr EventIndicatorSpec kEventIndicators[] = {
+constexpr EventIndicatorDef kEventIndicators[] = {
     {"shpPortEvBreak", "EV_BREAK", kEvBreak},
     {"shpPortEvCts", "EV_CTS", kEvCts},
     {"shpPortEvDsr", "EV_DSR", kEvDsr},
@@ -81,7 +81,7 @@ constexpr EventIndicatorSpec kEventIndicators[] = {
 constexpr std::int32_t kBaudrates[] = {300,  600,   1200,  2400,  4800,
                                        9600, 19200, 38400, 57600, 115200};
 
-struct ToolSpec {
+struct ToolDef {
     const char* name;
     const char* caption;
     const char* tip;
@@ -89,7 +89,7 @@ struct ToolSpec {
 };
 
 // In toolbar order; the separator goes before tbtnStatusPort.
-constexpr ToolSpec kTools[] = {
+constexpr ToolDef kTools[] = {
     {"tbtnMonitor", "Монитор", "Монитор", "tb_monitor"},
     {"tbtnChrgSun", "Ливорант", "СКЗ", "tb_chrgsun"},
     {"tbtnChrgNet", "Тарволен", "Тарволен", "tb_chrgnet"},
@@ -331,17 +331,17 @@ QWidget* TFormGeneral::BuildPortPanel() {
     auto* grid = new QGridLayout(events);
     grid->setVerticalSpacing(3);
     for (std::size_t i = 0; i < std::size(kEventIndicators); ++i) {
-        const EventIndicatorSpec& spec = kEventIndicators[i];
+        const EventIndicatorDef& entry = kEventIndicators[i];
         auto* shape = new QFrame(events);
-        shape->setObjectName(QString::fromLatin1(spec.name));
+        shape->setObjectName(QString::fromLatin1(entry.name));
         shape->setFixedSize(14, 14);
         shape->setFrameShape(QFrame::Box);
         shape->setAutoFillBackground(true);
         Paint(*shape, kColourClosed);
-        indicators_[i] = Indicator{shape, spec.mask, false, 0};
+        indicators_[i] = Indicator{shape, entry.mask, false, 0};
         const int line = static_cast<int>(i);
         grid->addWidget(shape, line, 0);
-        grid->addWidget(new QLabel(QString::fromLatin1(spec.label), events), line, 1);
+        grid->addWidget(new QLabel(QString::fromLatin1(entry.label), events), line, 1);
     }
     grid->setColumnStretch(1, 1);
     column->addWidget(events);

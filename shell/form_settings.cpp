@@ -22,14 +22,14 @@ namespace {
 
 enum List : std::size_t { kPort, kBaud, kDataBits, kParity, kStopBits, kTimeRest, kTimeWait };
 
-struct ListSpec {
+struct ListDef {
     const char* name;
     const char* label;
     const char* first;  // the entry that means nothing is chosen
     const char* missing;
 };
 
-constexpr std::array<ListSpec, 7> kLists{{
+constexpr std::array<ListDef, 7> kLists{{
     {"cbNamePort", "Номер порта", "Выберете порт", "Порт не выбран"},
     {"cbBaudratePort", "Скорость", "Скорость порта", "Скорость порта не выбрана"},
     {"cbDataBitsPort", "Число бит данных", "Число бит данных", "Число бит данных порта не выбрано"},
@@ -55,14 +55,14 @@ constexpr std::array<std::int32_t, 6> kTimeWaits{50000, 100000, 200000, 400000, 
 constexpr int kAddressMin = 1;
 constexpr int kAddressMax = 247;
 
-struct DeviceSpec {
+struct DeviceGroupNames {
     const char* group;
     const char* enable;
     const char* address;
     const char* arrows;
 };
 
-constexpr std::array<DeviceSpec, 3> kDeviceSpecs{{
+constexpr std::array<DeviceGroupNames, 3> kDeviceGroups{{
     {"gbChrgNetService", "chbTarvolen", "eTarvolenRs485Addr", "udTarvolenRs485Addr"},
     {"gbDcacBoxService", "chbDcacBox", "eDcacBoxRs485Addr", "udDcacBoxRs485Addr"},
     {"gbBmsService", "chbBms", "eBmsRs485Addr", "udBmsRs485Addr"},
@@ -130,21 +130,21 @@ TFormSettings::TFormSettings(QWidget* parent) : QDialog(parent) {
     deviceGroup->setObjectName(QStringLiteral("cbDeviceService"));
     auto* deviceColumn = new QVBoxLayout(deviceGroup);
     for (std::size_t i = 0; i < kDevices; ++i) {
-        const DeviceSpec& spec = kDeviceSpecs[i];
+        const DeviceGroupNames& group_names = kDeviceGroups[i];
         const std::string_view name = DeviceKindName(i);
         auto* group =
             new QGroupBox(QString::fromUtf8(name.data(), qsizetype(name.size())), deviceGroup);
-        group->setObjectName(QString::fromLatin1(spec.group));
+        group->setObjectName(QString::fromLatin1(group_names.group));
         DeviceControls& device = devices_[i];
         device.enable = new QCheckBox(QStringLiteral("Разрешение"), group);
-        device.enable->setObjectName(QString::fromLatin1(spec.enable));
+        device.enable->setObjectName(QString::fromLatin1(group_names.enable));
         device.address = new QLineEdit(group);
-        device.address->setObjectName(QString::fromLatin1(spec.address));
+        device.address->setObjectName(QString::fromLatin1(group_names.address));
         device.address->setReadOnly(true);
         device.address->setFixedWidth(40);
 
         auto* arrows = new QWidget(group);
-        arrows->setObjectName(QString::fromLatin1(spec.arrows));
+        arrows->setObjectName(QString::fromLatin1(group_names.arrows));
         auto* arrowColumn = new QVBoxLayout(arrows);
         arrowColumn->setContentsMargins(0, 0, 0, 0);
         arrowColumn->setSpacing(0);

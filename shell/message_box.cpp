@@ -13,7 +13,9 @@ MessageHook& Hook() {
 
 }  // namespace
 
-void SetMessageHook(MessageHook hook) { Hook() = std::move(hook); }
+void SetMessageHook(MessageHook hook) {
+    Hook() = std::move(hook);
+}
 
 MessageAnswer ShowMessage(const QString& text, const QString& caption, MessageButtons buttons,
                           QWidget* parent) {

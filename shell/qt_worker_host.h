@@ -11,7 +11,7 @@ namespace veltrona {
 // it waits for the worker (the close path runs a local event loop for that).
 class QtWorkerHost final : public QObject, public WorkerHost {
     Q_OBJECT
-public:
+  public:
     explicit QtWorkerHost(QObject* parent = nullptr) : QObject(parent) {}
     void RunBlocking(std::function<void()> fn) override;
     void Post(std::function<void()> fn) override;

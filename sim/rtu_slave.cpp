@@ -155,9 +155,9 @@ std::vector<std::uint8_t> RtuSlave::Handle(std::span<const std::uint8_t> request
                          [&](const ExceptionRule& r) { return Overlaps(r, start, count); });
         // Ties go to the device attached first, the same answer every time.
         SimDevice* device = nullptr;
-        const BlockSpec* block = nullptr;
+        const BlockLayout* block = nullptr;
         for (Slot* s : here) {
-            const BlockSpec* b = s->device->FindBlock(start, count);
+            const BlockLayout* b = s->device->FindBlock(start, count);
             if (b != nullptr && (block == nullptr || b->count < block->count)) {
                 block = b;
                 device = s->device;

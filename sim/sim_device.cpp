@@ -5,14 +5,14 @@
 
 namespace veltrona::sim {
 
-SimDevice::SimDevice(std::span<const BlockSpec> blocks) : blocks_(blocks) {
-    for (const BlockSpec& b : blocks_)
+SimDevice::SimDevice(std::span<const BlockLayout> blocks) : blocks_(blocks) {
+    for (const BlockLayout& b : blocks_)
         values_.emplace_back(b.count, 0);
 }
 
-const BlockSpec* SimDevice::FindBlock(std::uint32_t start, std::uint32_t count) const {
-    const BlockSpec* best = nullptr;
-    for (const BlockSpec& b : blocks_) {
+const BlockLayout* SimDevice::FindBlock(std::uint32_t start, std::uint32_t count) const {
+    const BlockLayout* best = nullptr;
+    for (const BlockLayout& b : blocks_) {
         if (start >= b.base && start + count <= std::uint32_t{b.base} + b.count &&
             (best == nullptr || b.count < best->count)) {
             best = &b;
@@ -23,7 +23,7 @@ const BlockSpec* SimDevice::FindBlock(std::uint32_t start, std::uint32_t count) 
 
 std::pair<std::size_t, std::size_t> SimDevice::Locate(std::uint16_t address) const {
     for (std::size_t i = 0; i < blocks_.size(); ++i) {
-        const BlockSpec& b = blocks_[i];
+        const BlockLayout& b = blocks_[i];
         if (address >= b.base && address < std::uint32_t{b.base} + b.count) {
             return {i, address - b.base};
         }

@@ -12,11 +12,11 @@ namespace veltrona::sim {
 // The register image of one stand-in: one array per block of the device's map.
 class SimDevice {
   public:
-    explicit SimDevice(std::span<const BlockSpec> blocks);
+    explicit SimDevice(std::span<const BlockLayout> blocks);
     virtual ~SimDevice() = default;
 
     // The smallest block holding all of [start, start + count), or null.
-    const BlockSpec* FindBlock(std::uint32_t start, std::uint32_t count) const;
+    const BlockLayout* FindBlock(std::uint32_t start, std::uint32_t count) const;
 
     // Registers outside every block read as 0 and ignore writes.
     std::uint16_t Get(std::uint16_t address) const;
@@ -36,7 +36,7 @@ class SimDevice {
     // Block index and offset of an address, or the block count when no block holds it.
     std::pair<std::size_t, std::size_t> Locate(std::uint16_t address) const;
 
-    std::span<const BlockSpec> blocks_;
+    std::span<const BlockLayout> blocks_;
     std::vector<std::vector<std::uint16_t>> values_;
 };
 

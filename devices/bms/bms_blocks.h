@@ -15,7 +15,7 @@ inline constexpr std::uint16_t kBmsBlockLink = 7;
 inline constexpr std::uint16_t kBmsBlockJournal = 8;
 
 // access, poll, base, registers, map bytes, read chunk, write chunk, read and write requests
-inline constexpr BlockSpec kBmsBlocks[] = {
+inline constexpr BlockLayout kBmsBlocks[] = {
     {kAccessReadWrite, kPollReadEvery, 0x0000, 50, 7, 50, 50, 1, 1},
     {kAccessRead, kPollReadEvery, 0x0032, 200, 25, 125, 125, 2, 2},
     {kAccessRead, kPollReadEvery, 0x00FA, 200, 25, 125, 125, 2, 2},
@@ -27,6 +27,6 @@ inline constexpr BlockSpec kBmsBlocks[] = {
     {kAccessRead, kPollReadOnce, 0x7400, 3072, 384, 4, 1, 768, 3072},
 };
 
-inline constexpr DeviceSpec kBmsSpec{kKindBms, kBmsBlocks};
+inline constexpr DeviceLayout kBmsLayout{kKindBms, kBmsBlocks};
 
 }  // namespace veltrona

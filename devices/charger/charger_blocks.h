@@ -12,7 +12,7 @@ inline constexpr std::uint16_t kChargerBlockLink = 4;
 inline constexpr std::uint16_t kChargerBlockCapability = 5;
 
 // access, poll, base, registers, map bytes, read chunk, write chunk, read and write requests
-inline constexpr BlockSpec kChargerBlocks[] = {
+inline constexpr BlockLayout kChargerBlocks[] = {
     {kAccessReadWrite, kPollReadEvery, 0x0000, 16, 2, 8, 8, 2, 2},
     {kAccessRead, kPollReadEvery, 0x0600, 64, 8, 8, 8, 8, 8},
     {kAccessReadWrite, kPollReadEvery, 0x2800, 256, 32, 8, 8, 32, 32},
@@ -21,6 +21,6 @@ inline constexpr BlockSpec kChargerBlocks[] = {
     {kAccessRead, kPollReadEvery, 0x3000, 32, 4, 8, 8, 4, 4},
 };
 
-inline constexpr DeviceSpec kChargerSpec{kKindCharger, kChargerBlocks};
+inline constexpr DeviceLayout kChargerLayout{kKindCharger, kChargerBlocks};
 
 }  // namespace veltrona

@@ -33,35 +33,35 @@ constexpr int kUnitAmp = 1;
 constexpr int kUnitAmpHour = 5;
 constexpr int kUnitCelsius = 7;
 
-struct FieldSpec {
+struct FieldLayout {
     const char* name;
     std::size_t text;
     int unit;
 };
 
-constexpr FieldSpec kValueFields[] = {
+constexpr FieldLayout kValueFields[] = {
     {"eValueCharge", 22, kNoUnit},          {"eValueVoltageBatt", 23, kUnitVolt},
     {"eValueCurrentBatt", 24, kUnitAmp},    {"eValueTempBatt", 25, kUnitCelsius},
     {"eValueTempDevice", 26, kUnitCelsius}, {"eValueTimeStage", 27, kNoUnit},
     {"eValueTimeStageAll", 28, kNoUnit},
 };
-constexpr FieldSpec kCapacityFields[] = {
+constexpr FieldLayout kCapacityFields[] = {
     {"eChargeLevelSes", 36, kUnitAmpHour},
     {"eChargeLevelSum", 37, kUnitAmpHour},
     {"eChargeLevelUsr", 38, kUnitAmpHour},
 };
-constexpr FieldSpec kStageFields[] = {
+constexpr FieldLayout kStageFields[] = {
     {"eStageVoltage", 30, kUnitVolt},        {"eStageCurrent", 31, kUnitAmp},
     {"eStageTempBattMin", 32, kUnitCelsius}, {"eStageTempBattMax", 33, kUnitCelsius},
     {"eStageTimeStage", 34, kNoUnit},        {"eStageTimeStageAll", 35, kNoUnit},
 };
 
-struct LampSpec {
+struct LampDef {
     const char* name;
     std::uint16_t mask;
 };
 
-constexpr LampSpec kInputLamps[] = {
+constexpr LampDef kInputLamps[] = {
     {"shInputState1", kChrgInput1},   {"shInputState2", kChrgInput2},
     {"shInputState3", kChrgInput3},   {"shInputStateSwitch", kChrgInputSwitch},
     {"shOutputState1", kChrgOutput1}, {"shOutputState2", kChrgOutput2},
@@ -71,10 +71,10 @@ QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString Caption(const FieldSpec& spec) {
-    QString caption = Utf8(InterfaceText(spec.text));
-    if (spec.unit != kNoUnit) {
-        caption += QStringLiteral(", ") + Utf8(InterfaceText(static_cast<std::size_t>(spec.unit)));
+QString Caption(const FieldLayout& entry) {
+    QString caption = Utf8(InterfaceText(entry.text));
+    if (entry.unit != kNoUnit) {
+        caption += QStringLiteral(", ") + Utf8(InterfaceText(static_cast<std::size_t>(entry.unit)));
     }
     return caption;
 }
@@ -117,12 +117,12 @@ QString LimitMinutes(std::uint16_t minutes) {
     return minutes == 0 ? Utf8(kChrgTextUnlimited) : Minutes(minutes);
 }
 
-void AddRows(QGridLayout& grid, std::span<const FieldSpec> specs, std::span<QLineEdit*> fields,
+void AddRows(QGridLayout& grid, std::span<const FieldLayout> entries, std::span<QLineEdit*> fields,
              QWidget* parent) {
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         const int row = grid.rowCount();
-        grid.addWidget(new QLabel(Caption(specs[i]), parent), row, 0);
-        fields[i] = ChargerValueField(specs[i].name, parent);
+        grid.addWidget(new QLabel(Caption(entries[i]), parent), row, 0);
+        fields[i] = ChargerValueField(entries[i].name, parent);
         grid.addWidget(fields[i], row, 1);
     }
 }

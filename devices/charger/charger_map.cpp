@@ -371,10 +371,10 @@ std::string_view CapabilityName(std::size_t index) {
 
 std::optional<ChargerRegisterRef> ChargerLocate(std::uint16_t address) {
     for (std::size_t block = 0; block < kChargerBlockCount; ++block) {
-        const BlockSpec& spec = kChargerBlocks[block];
-        if (address >= spec.base && address - spec.base < spec.count)
+        const BlockLayout& entry = kChargerBlocks[block];
+        if (address >= entry.base && address - entry.base < entry.count)
             return ChargerRegisterRef{static_cast<std::uint16_t>(block),
-                                      static_cast<std::uint16_t>(address - spec.base)};
+                                      static_cast<std::uint16_t>(address - entry.base)};
     }
     return std::nullopt;
 }

@@ -34,11 +34,11 @@ constexpr int kRowHeight = 16;
 
 constexpr const char* kErrorLabels[] = {"labErr_00", "labErr_01", "labErr_10", "labErr_11"};
 
-struct CaptionSpec {
+struct CaptionDef {
     const char* name;
     const char* text;
 };
-constexpr CaptionSpec kCaptions[] = {
+constexpr CaptionDef kCaptions[] = {
     {"labAction", "Неизвестно"},        {"labChrgNet", "Тарволен"},
     {"labStatus", "Статус устройства"}, {"labVersion", "Версия ПО"},
     {"labSerialNum", "Серийный номер"},

@@ -164,7 +164,7 @@ std::uint32_t ChargerReceivedPair(const ChargerView& view, std::uint16_t upper_a
 
 bool CreateChargerModel(DeviceList& list, std::uint8_t address) {
     if (list.models.empty()) list.models.resize(1);
-    list.models[0] = BuildDeviceModel(kChargerSpec, address, false);
+    list.models[0] = BuildDeviceModel(kChargerLayout, address, false);
     return list.models[0] != nullptr;
 }
 

@@ -14,7 +14,7 @@ inline constexpr std::uint16_t kInverterBlockInner = 6;
 inline constexpr std::uint16_t kInverterBlockHidden = 7;
 
 // access, poll, base, registers, map bytes, read chunk, write chunk, read and write requests
-inline constexpr BlockSpec kInverterBlocks[] = {
+inline constexpr BlockLayout kInverterBlocks[] = {
     {kAccessReadWrite, kPollReadEvery, 0x0000, 13, 2, 13, 5, 1, 3},
     {kAccessRead, kPollReadEvery, 0x0700, 26, 4, 26, 26, 1, 1},
     {kAccessReadWrite, kPollReadEvery, 0x3600, 55, 7, 55, 1, 1, 55},
@@ -25,6 +25,6 @@ inline constexpr BlockSpec kInverterBlocks[] = {
     {kAccessReadWrite, kPollReadEvery, 0x3637, 32, 4, 32, 1, 1, 32},
 };
 
-inline constexpr DeviceSpec kInverterSpec{kKindInverter, kInverterBlocks};
+inline constexpr DeviceLayout kInverterLayout{kKindInverter, kInverterBlocks};
 
 }  // namespace veltrona

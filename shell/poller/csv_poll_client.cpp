@@ -42,7 +42,9 @@ std::string FormatIsoMillis(WallClock::time_point when) {
     return text;
 }
 
-void CsvPollClient::WriteHeader(std::ostream& out) { out << "time,device,address,raw,value,name\n"; }
+void CsvPollClient::WriteHeader(std::ostream& out) {
+    out << "time,device,address,raw,value,name\n";
+}
 
 void CsvPollClient::OnStatusLine(std::uint16_t code, WallClock::time_point when) {
     if (code == 1) open_failed_ = true;

@@ -11,7 +11,7 @@ namespace veltrona {
 
 // Writes a CSV row for every register a read reply delivered and counts the cycle's rounds.
 class CsvPollClient final : public LinkClient {
-public:
+  public:
     CsvPollClient(std::ostream& out, std::ostream& log, bool changes_only)
         : out_(out), log_(log), changes_only_(changes_only) {}
 
@@ -28,7 +28,7 @@ public:
 
     static void WriteHeader(std::ostream& out);
 
-private:
+  private:
     std::ostream& out_;
     std::ostream& log_;
     bool changes_only_;

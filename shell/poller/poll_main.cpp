@@ -16,7 +16,9 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-void OnSignal(int) { g_interrupted = 1; }
+void OnSignal(int) {
+    g_interrupted = 1;
+}
 
 std::string ResolvePort(const veltrona::PollOptions& options) {
     int com = veltrona::ComNumberFromName(options.port);
@@ -74,8 +76,7 @@ int main(int argc, char** argv) {
         if (!options->devices.enabled[i]) continue;
         const DeviceTraffic& t = worker.traffic(i);
         std::cerr << DeviceKindKey(i) << ": requests " << t.requests << ", answered " << t.answered
-                  << ", timed out " << t.timed_out << ", discarded frames " << t.discarded
-                  << '\n';
+                  << ", timed out " << t.timed_out << ", discarded frames " << t.discarded << '\n';
     }
     if (client.open_failed()) {
         std::cerr << "veltrona-poll: cannot open " << path << '\n';

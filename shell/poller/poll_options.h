@@ -12,7 +12,7 @@
 namespace veltrona {
 
 struct PollOptions {
-    std::string port;  // a device path, "COMn" or n
+    std::string port;    // a device path, "COMn" or n
     std::string folder;  // where ports/COMn links are looked up
     PortSettings settings;
     BusDeviceSettings devices;

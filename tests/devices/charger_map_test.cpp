@@ -25,11 +25,11 @@ std::string Lower(std::string_view text) {
 TEST(ChargerDescriptors, OneDescriptorPerRegisterOfEveryBlock) {
     std::size_t total = 0;
     for (std::size_t block = 0; block < kChargerBlockCount; ++block) {
-        const BlockSpec& spec = kChargerBlocks[block];
+        const BlockLayout& entry = kChargerBlocks[block];
         const auto table = ChargerDescriptors(block);
-        ASSERT_EQ(table.size(), spec.count) << "block " << block;
+        ASSERT_EQ(table.size(), entry.count) << "block " << block;
         for (std::size_t i = 0; i < table.size(); ++i) {
-            const std::uint16_t address = static_cast<std::uint16_t>(spec.base + i);
+            const std::uint16_t address = static_cast<std::uint16_t>(entry.base + i);
             EXPECT_EQ(table[i].address, address);
             EXPECT_EQ(table[i].index, i);
             EXPECT_EQ(ChargerDescriptorAt(address), &table[i]);
@@ -41,7 +41,7 @@ TEST(ChargerDescriptors, OneDescriptorPerRegisterOfEveryBlock) {
         total += table.size();
         // Just past the block lies no charger register (the settings block is followed by the
         // control block, which starts right there).
-        const std::uint16_t past = static_cast<std::uint16_t>(spec.base + spec.count);
+        const std::uint16_t past = static_cast<std::uint16_t>(entry.base + entry.count);
         if (past != 0x2900) {
             EXPECT_EQ(ChargerDescriptorAt(past), nullptr) << std::hex << past;
         }

@@ -14,8 +14,8 @@ namespace {
 
 using Request = std::pair<std::uint32_t, std::uint16_t>;
 
-std::unique_ptr<DeviceModel> Build(std::span<const BlockSpec> blocks) {
-    auto model = BuildDeviceModel(DeviceSpec{kKindCharger, blocks}, 1, true);
+std::unique_ptr<DeviceModel> Build(std::span<const BlockLayout> blocks) {
+    auto model = BuildDeviceModel(DeviceLayout{kKindCharger, blocks}, 1, true);
     EXPECT_NE(model, nullptr);
     return model;
 }
@@ -41,7 +41,8 @@ std::vector<Request> WriteRequests(DeviceModel& m) {
 }
 
 TEST(BlockEngine, ReadsMultiChunkBlockThenEnds) {
-    constexpr BlockSpec blocks[] = {{kAccessRead, kPollReadEvery, 0x100, 200, 25, 125, 125, 2, 2}};
+    constexpr BlockLayout blocks[] = {
+        {kAccessRead, kPollReadEvery, 0x100, 200, 25, 125, 125, 2, 2}};
     auto m = Build(blocks);
     EXPECT_EQ(ReadTurn(*m), (std::vector<Request>{{0x100, 125}, {0x100 + 125, 75}}));
     EXPECT_EQ(m->transaction.start, 0u);
@@ -51,7 +52,7 @@ TEST(BlockEngine, ReadsMultiChunkBlockThenEnds) {
 }
 
 TEST(BlockEngine, ReadOnceBlocksAreSkippedAfterTheirTurn) {
-    constexpr BlockSpec blocks[] = {
+    constexpr BlockLayout blocks[] = {
         {kAccessReadWrite, kPollReadOnce, 0x10, 4, 1, 4, 4, 1, 1},
         {kAccessWrite, kPollReadEvery, 0x20, 4, 1, 4, 4, 1, 1},
         {kAccessReadWrite, kPollWriteOnce, 0x30, 4, 1, 4, 4, 1, 1},
@@ -81,7 +82,7 @@ TEST(BlockEngine, ChargerTurnReadsEveryChunkInBlockOrder) {
 }
 
 TEST(BlockEngine, BmsJournalIsReadOnceInFourRegisterRequests) {
-    auto m = BuildDeviceModel(kBmsSpec, 3, true);
+    auto m = BuildDeviceModel(kBmsLayout, 3, true);
     ASSERT_NE(m, nullptr);
     auto journal = [](const std::vector<Request>& sent) {
         std::vector<Request> out;
@@ -101,7 +102,7 @@ TEST(BlockEngine, BmsJournalIsReadOnceInFourRegisterRequests) {
 }
 
 TEST(BlockEngine, WriteRequestsFollowTheWriteRequestMap) {
-    constexpr BlockSpec blocks[] = {
+    constexpr BlockLayout blocks[] = {
         {kAccessReadWrite, kPollReadEvery, 0x500, 180, 23, 100, 50, 2, 4}};
     auto m = Build(blocks);
     RegisterBlock& b = m->blocks[0];
@@ -121,7 +122,7 @@ TEST(BlockEngine, WriteRequestsFollowTheWriteRequestMap) {
 }
 
 TEST(BlockEngine, BitmapsPastByte255) {
-    constexpr BlockSpec blocks[] = {
+    constexpr BlockLayout blocks[] = {
         {kAccessReadWrite, kPollWriteOnce, 0x1000, 3072, 384, 4, 100, 768, 31}};
     auto m = Build(blocks);
     RegisterBlock& b = m->blocks[0];
@@ -135,7 +136,7 @@ TEST(BlockEngine, BitmapsPastByte255) {
 }
 
 TEST(BlockEngine, NextWriteBlockKeepsWriteOnceWhileChunksArePending) {
-    constexpr BlockSpec blocks[] = {
+    constexpr BlockLayout blocks[] = {
         {kAccessReadWrite, kPollReadEvery, 0x00, 10, 2, 10, 10, 1, 1},
         {kAccessRead, kPollWriteOnce, 0x20, 3, 1, 3, 3, 1, 1},
         {kAccessWrite, kPollWriteEvery, 0x40, 3, 1, 3, 3, 1, 1},

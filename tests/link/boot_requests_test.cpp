@@ -14,7 +14,7 @@ namespace {
 using Request = std::pair<std::uint32_t, std::uint16_t>;
 
 std::unique_ptr<DeviceModel> Inverter() {
-    auto model = BuildDeviceModel(kInverterSpec, 1, true);
+    auto model = BuildDeviceModel(kInverterLayout, 1, true);
     EXPECT_NE(model, nullptr);
     return model;
 }

@@ -10,30 +10,30 @@ namespace veltrona {
 namespace {
 
 TEST(DeviceModel, DeviceTablesBuild) {
-    for (const DeviceSpec* spec : {&kChargerSpec, &kInverterSpec, &kBmsSpec}) {
-        auto m = BuildDeviceModel(*spec, 7, true);
-        ASSERT_NE(m, nullptr) << int{spec->kind};
-        EXPECT_EQ(m->kind, spec->kind);
+    for (const DeviceLayout* entry : {&kChargerLayout, &kInverterLayout, &kBmsLayout}) {
+        auto m = BuildDeviceModel(*entry, 7, true);
+        ASSERT_NE(m, nullptr) << int{entry->kind};
+        EXPECT_EQ(m->kind, entry->kind);
         EXPECT_EQ(m->address, 7);
         EXPECT_TRUE(IsEnabled(*m));
         ASSERT_NE(m->boot, nullptr);
-        ASSERT_EQ(m->blocks.size(), spec->blocks.size());
+        ASSERT_EQ(m->blocks.size(), entry->blocks.size());
         for (const RegisterBlock& b : m->blocks) {
             EXPECT_EQ(b.write_done_map.size(), b.map_bytes);
             EXPECT_EQ(b.values_to_write.size(), b.count);
         }
     }
-    EXPECT_FALSE(IsEnabled(*BuildDeviceModel(kBmsSpec, 1, false)));
+    EXPECT_FALSE(IsEnabled(*BuildDeviceModel(kBmsLayout, 1, false)));
 }
 
 TEST(DeviceModel, InconsistentTablesFail) {
-    const BlockSpec good = {kAccessReadWrite, kPollReadEvery, 0, 200, 25, 100, 100, 2, 2};
-    auto builds = [](const BlockSpec& block) {
-        const BlockSpec blocks[] = {block};
-        return BuildDeviceModel(DeviceSpec{kKindBms, blocks}, 1, true) != nullptr;
+    const BlockLayout good = {kAccessReadWrite, kPollReadEvery, 0, 200, 25, 100, 100, 2, 2};
+    auto builds = [](const BlockLayout& block) {
+        const BlockLayout blocks[] = {block};
+        return BuildDeviceModel(DeviceLayout{kKindBms, blocks}, 1, true) != nullptr;
     };
     EXPECT_TRUE(builds(good));
-    BlockSpec b = good;
+    BlockLayout b = good;
     b.read_requests = 3;
     EXPECT_FALSE(builds(b));
     b = good;

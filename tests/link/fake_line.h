@@ -64,7 +64,7 @@ inline std::optional<Reply> EchoSlave(const Bytes& request, std::int64_t delay_u
 }
 
 class FakeLine final : public SerialLine {
-public:
+  public:
     struct Script {
         Responder responder;
         bool open_ok = true;
@@ -137,8 +137,8 @@ public:
             const std::size_t half = reply->split_gap_us != 0 ? reply->bytes.size() / 2 : 0;
             const std::int64_t first_at = now + reply->delay_us;
             if (half != 0) {
-                pending_.push_back({first_at, Bytes(reply->bytes.begin(),
-                                                    reply->bytes.begin() + half)});
+                pending_.push_back(
+                    {first_at, Bytes(reply->bytes.begin(), reply->bytes.begin() + half)});
             }
             pending_.push_back({first_at + (half != 0 ? reply->split_gap_us : 0),
                                 Bytes(reply->bytes.begin() + half, reply->bytes.end())});
@@ -146,7 +146,7 @@ public:
         return true;
     }
 
-private:
+  private:
     struct Chunk {
         std::int64_t due;
         Bytes bytes;

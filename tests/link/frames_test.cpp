@@ -80,7 +80,7 @@ std::vector<std::uint16_t> Ramp(std::size_t count, std::uint16_t first) {
 //   1: registers 0x0100..0x0181 (130), chunks at the largest the slots allow
 //   2: registers 0x0060..0x007F (32)
 //   3: registers 0xFFF8..0xFFFF and, by its count, 8 more that no 16-bit address names
-constexpr BlockSpec kBlocks[] = {
+constexpr BlockLayout kBlocks[] = {
     {kAccessReadWrite, kPollReadEvery, 0x0000, 20, 3, 10, 10, 2, 2},
     {kAccessReadWrite, kPollReadEvery, 0x0100, 130, 17, 125, 123, 2, 2},
     {kAccessReadWrite, kPollReadEvery, 0x0060, 32, 4, 32, 32, 1, 1},
@@ -88,7 +88,7 @@ constexpr BlockSpec kBlocks[] = {
 };
 
 std::unique_ptr<DeviceModel> MakeModel(std::uint8_t address) {
-    auto model = BuildDeviceModel(DeviceSpec{kKindInverter, kBlocks}, address, true);
+    auto model = BuildDeviceModel(DeviceLayout{kKindInverter, kBlocks}, address, true);
     if (model == nullptr) ADD_FAILURE() << "BuildDeviceModel refused the test table";
     return model;
 }

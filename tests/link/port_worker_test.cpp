@@ -47,7 +47,7 @@ struct Recorder final : LinkClient {
 };
 
 class PortWorkerTest : public ::testing::Test {
-protected:
+  protected:
     void Start(std::array<bool, 3> enabled, PortSettings port = Fast()) {
         BusDeviceSettings settings;
         settings.enabled = enabled;
@@ -90,7 +90,9 @@ protected:
     std::unique_ptr<TThreadSyncComPort> worker;
 };
 
-std::uint16_t StartOf(const Bytes& frame) { return static_cast<std::uint16_t>(frame[2] << 8 | frame[3]); }
+std::uint16_t StartOf(const Bytes& frame) {
+    return static_cast<std::uint16_t>(frame[2] << 8 | frame[3]);
+}
 
 TEST_F(PortWorkerTest, ChargerTurnReadsEveryChunkInOrderWithRestAfterEachReply) {
     script.responder = [](const Bytes& r) { return testing::EchoSlave(r); };
@@ -98,8 +100,9 @@ TEST_F(PortWorkerTest, ChargerTurnReadsEveryChunkInOrderWithRestAfterEachReply) 
     ASSERT_TRUE(RunUntil([&] { return Written() >= 2 * 51; }));
 
     std::vector<std::uint16_t> expected;
-    for (const BlockSpec& b : kChargerBlocks) {
-        for (std::uint16_t i = 0; i < b.read_requests; ++i) expected.push_back(b.base + i * 8);
+    for (const BlockLayout& b : kChargerBlocks) {
+        for (std::uint16_t i = 0; i < b.read_requests; ++i)
+            expected.push_back(b.base + i * 8);
     }
     ASSERT_EQ(expected.size(), 51u);
     std::lock_guard lock(mutex);
@@ -122,9 +125,7 @@ TEST_F(PortWorkerTest, ChargerTurnReadsEveryChunkInOrderWithRestAfterEachReply) 
 
 TEST_F(PortWorkerTest, FiveMissesMarkUnreachableAndOneAnswerClearsIt) {
     bool mute = true;
-    script.responder = [&](const Bytes& r) {
-        return mute ? std::nullopt : testing::EchoSlave(r);
-    };
+    script.responder = [&](const Bytes& r) { return mute ? std::nullopt : testing::EchoSlave(r); };
     PortSettings port = Fast();
     port.TimeWait = 40000;  // covers a 1 ms answer and the 32 ms that end its frame
     Start({true, false, false}, port);
@@ -140,12 +141,12 @@ TEST_F(PortWorkerTest, FiveMissesMarkUnreachableAndOneAnswerClearsIt) {
         std::lock_guard lock(mutex);
         mute = false;
     }
-    ASSERT_TRUE(RunUntil([&] {
-        return !client.transactions.empty() && client.transactions.back().second;
-    }));
+    ASSERT_TRUE(RunUntil(
+        [&] { return !client.transactions.empty() && client.transactions.back().second; }));
     EXPECT_FALSE(IsUnreachable(charger));
     EXPECT_EQ(charger.failures, 0);
-    for (std::size_t i = 0; i < 5; ++i) EXPECT_FALSE(client.transactions[i].second);
+    for (std::size_t i = 0; i < 5; ++i)
+        EXPECT_FALSE(client.transactions[i].second);
 }
 
 TEST_F(PortWorkerTest, LateReplyIsDiscardedAndNotCreditedToTheNextRequest) {
@@ -205,7 +206,8 @@ TEST_F(PortWorkerTest, RequestThatBuildsToNothingIsSkippedWithoutWaiting) {
 
     // One turn: 8 reads, the skipped operation, then the next turn's reads.
     ASSERT_TRUE(RunUntil([&] { return Written() >= 12; }));
-    for (const auto& t : client.transactions) EXPECT_TRUE(t.second);
+    for (const auto& t : client.transactions)
+        EXPECT_TRUE(t.second);
     EXPECT_EQ(worker->traffic(1).timed_out.load(), 0u);
     EXPECT_EQ(inverter.boot->pending_operations, 0);
 }
@@ -238,7 +240,8 @@ TEST_F(PortWorkerTest, FailedOpenShowsThePlatformTextAndNeverOpens) {
     script.open_ok = false;
     Start({true, true, true});
     ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
-    EXPECT_EQ(client.messages, (std::vector<std::string>{"Предупреждение: No such file or directory"}));
+    EXPECT_EQ(client.messages,
+              (std::vector<std::string>{"Предупреждение: No such file or directory"}));
     EXPECT_EQ(client.statuses, (std::vector<std::uint16_t>{kStatusOpenFailed}));
     EXPECT_EQ(client.opened, 0);
     EXPECT_FALSE(worker->IsPortOpen());

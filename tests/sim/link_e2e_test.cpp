@@ -45,7 +45,7 @@ struct Recorder final : LinkClient {
 };
 
 class LinkEndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         options.switches.turnaround_us = 500;
         bus = std::make_unique<sim::SimBus>(options);
@@ -56,8 +56,8 @@ protected:
         BusDeviceSettings settings;
         settings.enabled = enabled;
         devices = BuildBusDevices(settings);
-        worker = std::make_unique<TThreadSyncComPort>(devices, loop, client,
-                                                      MakeSystemSerialLine());
+        worker =
+            std::make_unique<TThreadSyncComPort>(devices, loop, client, MakeSystemSerialLine());
         ASSERT_TRUE(worker->StartPort(port, bus->ClientPath()));
         ASSERT_TRUE(loop.RunUntil([&] { return worker->IsPortOpen(); }, 10s));
     }
@@ -98,8 +98,8 @@ struct Expected {
 };
 
 void AppendReads(std::vector<Expected>& out, std::size_t device, std::uint8_t address,
-                 std::span<const BlockSpec> blocks, bool first_turn) {
-    for (const BlockSpec& b : blocks) {
+                 std::span<const BlockLayout> blocks, bool first_turn) {
+    for (const BlockLayout& b : blocks) {
         if (!first_turn && (b.poll_mode & kPollReadEvery) == 0) continue;
         for (std::uint16_t i = 0; i < b.read_requests; ++i) {
             const std::uint16_t start = static_cast<std::uint16_t>(b.base + i * b.read_chunk);
@@ -148,7 +148,8 @@ TEST_F(LinkEndToEnd, MutedDeviceTimesOutBecomesUnreachableAndRecoversOnOneAnswer
 
     ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 5; }));
     EXPECT_TRUE(IsUnreachable(charger));
-    for (const auto& t : client.transactions) EXPECT_FALSE(t.second);
+    for (const auto& t : client.transactions)
+        EXPECT_FALSE(t.second);
     // Each miss waited TimeWait before the next request.
     for (std::size_t i = 1; i < 5; ++i) {
         EXPECT_GE(client.sent[i].at_us - client.sent[i - 1].at_us, port.TimeWait);
@@ -167,7 +168,8 @@ TEST_F(LinkEndToEnd, RepliesSlowerThanTheWaitAreDiscarded) {
     ASSERT_EQ(bus->Command("delay-us 30000"), "ok");
     Open({true, false, false}, port);
     ASSERT_TRUE(RunUntil([&] { return worker->traffic(0).discarded.load() >= 3; }));
-    for (const auto& t : client.transactions) EXPECT_FALSE(t.second);
+    for (const auto& t : client.transactions)
+        EXPECT_FALSE(t.second);
     EXPECT_EQ(devices.At(0)->blocks[kChargerBlockIdent].values_read[0], 0)
         << "a discarded frame is never parsed";
 }

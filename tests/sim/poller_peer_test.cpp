@@ -23,10 +23,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::uint16_t ServerValue(int address) { return static_cast<std::uint16_t>(address * 7 + 3); }
+std::uint16_t ServerValue(int address) {
+    return static_cast<std::uint16_t>(address * 7 + 3);
+}
 
 class SocatPair {
-public:
+  public:
     explicit SocatPair(const fs::path& folder) : a_(folder / "ttyA"), b_(folder / "ttyB") {
         pid_ = fork();
         if (pid_ == 0) {
@@ -50,7 +52,7 @@ public:
     const fs::path& a() const { return a_; }
     const fs::path& b() const { return b_; }
 
-private:
+  private:
     fs::path a_;
     fs::path b_;
     pid_t pid_ = -1;
@@ -58,7 +60,7 @@ private:
 
 // A libmodbus RTU slave 1 whose holding registers 0 to 0x3FFF hold ServerValue(address).
 class LibmodbusServer {
-public:
+  public:
     explicit LibmodbusServer(const std::string& path) {
         ctx_ = modbus_new_rtu(path.c_str(), 115200, 'N', 8, 1);
         if (ctx_ == nullptr) return;
@@ -68,7 +70,8 @@ public:
         modbus_set_indication_timeout(ctx_, 0, 200000);
         modbus_set_error_recovery(ctx_, MODBUS_ERROR_RECOVERY_PROTOCOL);
         map_ = modbus_mapping_new(0, 0, 0x4000, 0);
-        for (int i = 0; i < 0x4000; ++i) map_->tab_registers[i] = ServerValue(i);
+        for (int i = 0; i < 0x4000; ++i)
+            map_->tab_registers[i] = ServerValue(i);
         if (modbus_connect(ctx_) != 0) return;
         thread_ = std::thread([this] { Serve(); });
     }
@@ -83,7 +86,7 @@ public:
     }
     bool running() const { return thread_.joinable(); }
 
-private:
+  private:
     void Serve() {
         std::uint8_t request[MODBUS_RTU_MAX_ADU_LENGTH];
         while (!stop_) {
@@ -104,13 +107,15 @@ std::string RunPoller(const std::string& args, int& status) {
     std::string out;
     char buffer[4096];
     std::size_t n = 0;
-    while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
     status = pipe != nullptr ? pclose(pipe) : -1;
     return out;
 }
 
 TEST(PollerPeer, ReadsEveryChargerRegisterFromALibmodbusServer) {
-    const fs::path folder = fs::temp_directory_path() / ("veltrona-peer-" + std::to_string(getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("veltrona-peer-" + std::to_string(getpid()));
     fs::create_directories(folder);
     {
         SocatPair pair(folder);
@@ -120,7 +125,8 @@ TEST(PollerPeer, ReadsEveryChargerRegisterFromALibmodbusServer) {
 
         int status = 0;
         const std::string csv = RunPoller(
-            "--port " + pair.a().string() + " --device TARVOLEN=1 --rounds 1 --time-rest 1", status);
+            "--port " + pair.a().string() + " --device TARVOLEN=1 --rounds 1 --time-rest 1",
+            status);
         ASSERT_EQ(status, 0) << csv;
 
         std::istringstream lines(csv);
@@ -140,7 +146,7 @@ TEST(PollerPeer, ReadsEveryChargerRegisterFromALibmodbusServer) {
             raw[std::stoi(address, nullptr, 16)] = std::stol(value);
         }
         std::size_t expected = 0;
-        for (const BlockSpec& block : kChargerBlocks) {
+        for (const BlockLayout& block : kChargerBlocks) {
             for (int i = 0; i < block.count; ++i) {
                 const int address = block.base + i;
                 ASSERT_TRUE(raw.count(address)) << std::hex << address;
