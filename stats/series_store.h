@@ -56,8 +56,8 @@ class SeriesStore {
     template <typename T>
     static void grow(std::vector<T>& vector, const T& item);
     void completeBucket(std::size_t level, Extent extent);
-    // First index in [from, end) whose key is not below the given one.
-    std::size_t gallop(std::size_t from, std::size_t end, double key) const;
+    // First index in [from, end) whose key is not below the given one (end when none).
+    std::size_t seek(std::size_t from, std::size_t end, double key) const;
 
     std::vector<double> keys_;
     std::vector<float> values_;

@@ -55,6 +55,23 @@ SeriesStore randomStore(std::mt19937& random, std::size_t count) {
     return store;
 }
 
+// A steady pace broken by a dense burst and a long pause, so that guessing an index from
+// the keys' share of a range misses by far in both directions.
+SeriesStore burstyStore(std::mt19937& random) {
+    std::uniform_real_distribution<float> value(-100.0F, 100.0F);
+    SeriesStore store;
+    for (int i = 0; i < 2000; ++i) {
+        store.append(i, value(random));
+    }
+    for (int i = 0; i < 30000; ++i) {
+        store.append(2000.0 + i * 1e-4, value(random));
+    }
+    for (int i = 0; i < 2000; ++i) {
+        store.append(10000.0 + i * 3.0, value(random));
+    }
+    return store;
+}
+
 TEST(SeriesStoreTest, MinMaxOfAnyRangeMatchesAScan) {
     std::mt19937 random(7);
     for (std::size_t count : {1u, 15u, 16u, 17u, 255u, 1000u, 4133u}) {
@@ -82,17 +99,22 @@ TEST(SeriesStoreTest, MinMaxOfAnyRangeMatchesAScan) {
 
 TEST(SeriesStoreTest, ReductionKeepsEveryColumnsExtremesAndEnds) {
     std::mt19937 random(11);
-    const SeriesStore store = randomStore(random, 50000);
-    std::uniform_real_distribution<double> where(store.firstKey() - 100.0, store.lastKey() + 100.0);
+    const SeriesStore uneven = randomStore(random, 50000);
+    const SeriesStore bursty = burstyStore(random);
     std::vector<double> keys;
     std::vector<double> values;
-    for (int trial = 0; trial < 40; ++trial) {
+    for (int trial = 0; trial < 80; ++trial) {
+        const SeriesStore& store = trial % 2 == 0 ? uneven : bursty;
+        // Every fourth range lies about the burst.
+        std::uniform_real_distribution<double> where(
+            trial % 4 == 1 ? 1990.0 : store.firstKey() - 100.0,
+            trial % 4 == 1 ? 2010.0 : store.lastKey() + 100.0);
         double lo = where(random);
         double hi = where(random);
         if (lo > hi) {
             std::swap(lo, hi);
         }
-        const int columns = 50 + trial * 7;
+        const int columns = 50 + trial * 4;
         store.reduce(lo, hi, columns, keys, values);
         ASSERT_TRUE(std::is_sorted(keys.begin(), keys.end()));
 
