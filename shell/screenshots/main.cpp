@@ -1,8 +1,12 @@
 // Renders every window of the program offscreen to PNG files in the folder given as the only
-// argument (default "screenshots"), the main window also in extended mode with its status panel.
+// argument (default "screenshots"), the main window also in extended mode with its status panel;
+// then opens the port to the device stand-ins, as the demo does, and renders the main window and
+// the charger's pages again after some seconds of polling.
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -10,6 +14,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "devices/charger/charger_window.h"
 #include "shell/app_style.h"
 #include "shell/empty_forms.h"
 #include "shell/form_about.h"
@@ -20,6 +25,7 @@
 #include "shell/form_settings.h"
 #include "shell/message_box.h"
 #include "shell/program_folder.h"
+#include "sim/sim_bus.h"
 
 namespace {
 
@@ -31,6 +37,33 @@ bool Save(QWidget& window, const QDir& folder, const QString& name) {
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
     window.hide();
     return saved;
+}
+
+void RunEventsFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Chooses the stand-ins' port in the port panel and opens it, as a user would.
+bool OpenPort(veltrona::TFormGeneral& general, int com) {
+    auto* ports = general.findChild<QComboBox*>(QStringLiteral("cbNamePort"));
+    auto* open = general.findChild<QPushButton*>(QStringLiteral("btnActionPort"));
+    if (ports == nullptr || open == nullptr) return false;
+    const int index = ports->findText(QStringLiteral("COM%1 ").arg(com), Qt::MatchStartsWith);
+    if (index <= 0) return false;
+    ports->setCurrentIndex(index);
+    emit ports->activated(index);
+    open->click();
+    return true;
+}
+
+bool SavePage(QWidget& window, const char* button, const QDir& folder, const QString& name) {
+    auto* action = window.findChild<QAction*>(QString::fromLatin1(button));
+    if (action == nullptr) return false;
+    window.show();
+    action->trigger();
+    return Save(window, folder, name);
 }
 
 }  // namespace
@@ -48,6 +81,18 @@ int main(int argc, char** argv) {
 
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots"));
     if (!QDir().mkpath(folder.path())) return 1;
+
+    // A COM number apart from the demo's, so that both can run at once.
+    constexpr int kStandInCom = 9;
+    veltrona::sim::SimOptions options;
+    options.folder = veltrona::ProgramFolder();
+    options.com = kStandInCom;
+    veltrona::sim::SimBus bus(options);
+    const std::string started = bus.Start();
+    if (!started.empty()) {
+        std::fprintf(stderr, "stand-ins: %s\n", started.c_str());
+        return 1;
+    }
 
     veltrona::ApplicationWindows windows(veltrona::ProgramFolder());
     veltrona::TFormGeneral& general = *windows.general;
@@ -84,5 +129,16 @@ int main(int argc, char** argv) {
     ok = Save(*windows.process, folder, QStringLiteral("TFormProcess")) && ok;
     ok = Save(*windows.bootLoader, folder, QStringLiteral("TFormBootLoader")) && ok;
     ok = Save(*windows.sku, folder, QStringLiteral("TFormSku")) && ok;
+
+    if (!OpenPort(general, kStandInCom)) {
+        std::fprintf(stderr, "the stand-ins' port is not listed\n");
+        return 1;
+    }
+    RunEventsFor(10000);
+    ok = Save(general, folder, QStringLiteral("TFormGeneral_live")) && ok;
+    veltrona::TFormChrgNet& charger = *windows.chrgNet;
+    ok = SavePage(charger, "tbtnDeviceGeneral", folder, QStringLiteral("TFormChrgNet_live")) && ok;
+    ok = SavePage(charger, "tbtnTable", folder, QStringLiteral("TFormChrgNet_table")) && ok;
+    ok = SavePage(charger, "tbtnDeviceStat", folder, QStringLiteral("TFormChrgNet_chart")) && ok;
     return ok ? 0 : 1;
 }
