@@ -1,6 +1,8 @@
 // Prints, over the stand-ins at 115200 baud:
 //  - the measured transaction period divided by what the line itself needs (wire time of
 //    request and reply + the stand-in's turnaround + 32 ms of frame silence + TimeRest);
+//  - transactions per second with the frame ended by silence and by length, their ratio, and
+//    whether both read the same values from the charger's registers that do not move;
 //  - the poller's CPU seconds per minute of polling.
 // Ratios from one run; nothing is asserted.
 
@@ -15,7 +17,8 @@
 #include <string>
 #include <thread>
 
-#include "link/bus_devices.h"
+#include "devices/bus_devices.h"
+#include "devices/charger/charger_blocks.h"
 #include "link/event_loop.h"
 #include "link/monotonic_clock.h"
 #include "link/port_worker.h"
@@ -73,6 +76,38 @@ struct PeriodClient final : LinkClient {
     void OnReceived(const FrameSlot& frame) override { last_reply = frame.length; }
 };
 
+struct RuleRun {
+    double per_second = 0;
+    double period_ratio = 0;
+    std::vector<std::uint16_t> still_values;  // blocks whose values do not move
+};
+
+RuleRun RunRule(FrameEnd rule, const std::string& path, std::chrono::seconds span) {
+    PortSettings port;
+    port.Baudrate = kBaud;
+    BusDeviceSettings only_charger;
+    only_charger.enabled = {true, false, false};
+    DeviceList devices = BuildBusDevices(only_charger);
+    EventLoop loop;
+    PeriodClient client;
+    client.rest_us = port.TimeRest;
+    TThreadSyncComPort worker(devices, loop, client, MakeSystemSerialLine());
+    worker.StartPort(port, path, rule);
+    loop.RunUntil([] { return false; }, span);
+    worker.StopPort();
+    loop.RunUntil([&] { return !worker.IsWorkerActive(); }, std::chrono::seconds(10));
+    RuleRun run;
+    run.per_second = static_cast<double>(client.transactions) * 1e6 / client.measured_us;
+    run.period_ratio = client.measured_us / client.expected_us;
+    // The identification block holds the device clock, and the live block moves.
+    for (const std::uint16_t block : {kChargerBlockSettings, kChargerBlockControl,
+                                      kChargerBlockLink, kChargerBlockCapability}) {
+        const auto& values = devices.At(0)->blocks[block].values_read;
+        run.still_values.insert(run.still_values.end(), values.begin(), values.end());
+    }
+    return run;
+}
+
 }  // namespace
 
 int main() {
@@ -86,6 +121,18 @@ int main() {
     for (int i = 0; i < 500 && !fs::exists(link); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+
+    const std::string path = fs::read_symlink(link).string();
+    const RuleRun silence = RunRule(FrameEnd::kSilence, path, std::chrono::seconds(15));
+    const RuleRun length = RunRule(FrameEnd::kLength, path, std::chrono::seconds(15));
+    std::printf("charger transactions per second: silence %.2f, length %.2f\n", silence.per_second,
+                length.per_second);
+    std::printf("length / silence:                %.3f (target >= 2 at TimeRest 20 ms)\n",
+                length.per_second / silence.per_second);
+    std::printf("period / line budget (silence):  %.4f\n", silence.period_ratio);
+    std::printf("still registers identical:       %s (%zu registers)\n",
+                silence.still_values == length.still_values ? "yes" : "NO",
+                silence.still_values.size());
 
     PortSettings port;
     port.Baudrate = kBaud;

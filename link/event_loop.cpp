@@ -43,6 +43,13 @@ bool EventLoop::RunOne(std::unique_lock<std::mutex>& lock,
     return true;
 }
 
+void EventLoop::Pump(std::chrono::milliseconds max_wait) {
+    const auto until = std::chrono::steady_clock::now() + max_wait;
+    std::unique_lock lock(mutex_);
+    while (RunOne(lock, until)) {
+    }
+}
+
 void EventLoop::Run() {
     std::unique_lock lock(mutex_);
     owner_ = std::this_thread::get_id();

@@ -17,6 +17,7 @@ class EventLoop final : public WorkerHost {
   public:
     void RunBlocking(std::function<void()> fn) override;
     void Post(std::function<void()> fn) override;
+    void Pump(std::chrono::milliseconds max_wait) override;
 
     // Runs functions until Quit.
     void Run();

@@ -351,4 +351,23 @@ bool ParseReply(DeviceModel& model, const FrameSlot& slot) {
     return true;
 }
 
+std::size_t ExpectedReplyLength(const std::uint8_t* request, std::size_t request_length,
+                                const std::uint8_t* reply, std::size_t received) {
+    if (request == nullptr || reply == nullptr || request_length < 2 || received < 2) return 0;
+    if ((reply[1] & 0x80) != 0) return kMinReply;
+    switch (request[1]) {
+        case kFnRead:
+            return request_length >= 6 ? ReadReplyLength(ReadWord(request + 4)) : 0;
+        case kFnWrite:
+            return 8;
+        case kFnErase:
+        case kFnClose:
+            return 6;
+        case kFnOpen:
+            return 5;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace veltrona

@@ -54,4 +54,11 @@ void BuildRequest(DeviceModel& model, FrameSlot& slot);
 // A refused reply changes nothing but the exception code of step 3.
 bool ParseReply(DeviceModel& model, const FrameSlot& slot);
 
+// The length of the whole reply to a request, judged from the first bytes received (the
+// function byte tells an exception reply): read 5 + 2N, write 8, exception 5, 0x20 6, 0x30 5,
+// 0x31 6. 0 while it cannot be known: fewer than two bytes yet, a request too short to name
+// its count, or a 0x21 reply, whose data length the loader chooses.
+std::size_t ExpectedReplyLength(const std::uint8_t* request, std::size_t request_length,
+                                const std::uint8_t* reply, std::size_t received);
+
 }  // namespace veltrona

@@ -1,7 +1,11 @@
 #include "link/port_worker.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "link/frames.h"
 #include "link/monotonic_clock.h"
@@ -23,6 +27,23 @@ constexpr std::uint32_t kResting = 0x1000;
 constexpr std::int64_t kTickMicros = 1000;
 constexpr std::int64_t kIdleWaitMicros = 20000;
 constexpr std::size_t kReadCapacity = 4096;
+// How long the owner's destructor lets the worker's pending calls run per pass.
+constexpr std::chrono::milliseconds kPumpSlice{10};
+// Above normal, as the line's timing needs, without starving the rest of the system.
+constexpr int kWorkerNice = -10;
+
+constexpr std::uint8_t kNoRestart = 0;
+constexpr std::uint8_t kRestartAsked = 1;
+constexpr std::uint8_t kRestartTaken = 2;
+
+std::thread LaunchThread(std::function<void()> body) {
+    return std::thread(std::move(body));
+}
+
+// Best effort: an unprivileged user may not raise it, and the link still works.
+void RaiseThreadPriority() {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWorkerNice);
+}
 
 }  // namespace
 
@@ -41,28 +62,74 @@ TThreadSyncComPort::TThreadSyncComPort(DeviceList& devices, WorkerHost& host, Li
       host_(host),
       client_(client),
       line_(std::move(line)),
-      cycle_(devices, queue_) {}
+      cycle_(devices, queue_),
+      launcher_(LaunchThread) {}
 
+// The worker may be waiting for a call into the interface thread, which is this one: its
+// calls are run here (as no-ops) until it has ended, so the join never waits on itself.
 TThreadSyncComPort::~TThreadSyncComPort() {
-    StopPort();
+    detached_.store(true);
+    restart_.store(kNoRestart);
+    while (IsWorkerActive()) {
+        StopPort();  // again each pass: a restart taken meanwhile sets the run flag
+        host_.Pump(kPumpSlice);
+    }
     if (thread_.joinable()) thread_.join();
+    posted_->alive.store(false);
 }
 
-bool TThreadSyncComPort::StartPort(const PortSettings& settings, const std::string& path) {
-    if (port_open_ || IsWorkerActive()) return false;
+bool TThreadSyncComPort::StartPort(const PortSettings& settings, const std::string& path,
+                                   FrameEnd frame_end) {
+    if (IsWorkerActive()) {
+        // Only a worker told to stop takes a new start, once it has closed.
+        if (run_.load() || restart_.load() != kNoRestart) return false;
+        next_settings_ = settings;
+        next_path_ = path;
+        next_frame_end_ = frame_end;
+        restart_.store(kRestartAsked);
+        if (IsWorkerActive()) return true;
+        // It ended meanwhile; whoever of the two takes the request back starts the worker.
+        std::uint8_t asked = kRestartAsked;
+        if (!restart_.compare_exchange_strong(asked, kNoRestart)) return true;
+    }
+    if (port_open_) return false;
     Reap();
     settings_ = settings;
     path_ = path;
-    state_.store(kWorkerOpen, std::memory_order_release);
-    active_.store(true, std::memory_order_release);
+    frame_end_ = frame_end;
+    state_.store(kWorkerOpen);
+    run_.store(true);
+    active_.store(true);
     try {
-        thread_ = std::thread([this] { Run(); });
+        thread_ = launcher_([this] { Run(); });
     } catch (const std::system_error&) {
-        active_.store(false, std::memory_order_release);
-        state_.store(kWorkerEnded, std::memory_order_release);
+        active_.store(false);
+        run_.store(false);
+        state_.store(kWorkerEnded);
+        client_.ShowMessage("Ошибка создания потока", "Предупреждение");
         return false;
     }
     return true;
+}
+
+// The worker, at its end: a start asked while it was closing becomes its next run.
+bool TThreadSyncComPort::TakeRestart() {
+    std::uint8_t asked = kRestartAsked;
+    if (detached_.load() || !restart_.compare_exchange_strong(asked, kRestartTaken)) return false;
+    settings_ = next_settings_;
+    path_ = next_path_;
+    frame_end_ = next_frame_end_;
+    run_.store(true);
+    state_.store(kWorkerOpen);
+    restart_.store(kNoRestart);
+    return true;
+}
+
+void TThreadSyncComPort::Blocking(const std::function<void()>& fn) {
+    if (detached_.load()) return;
+    host_.RunBlocking([&] {
+        if (!detached_.load()) fn();
+    });
 }
 
 void TThreadSyncComPort::Reap() {
@@ -82,10 +149,15 @@ std::size_t TThreadSyncComPort::DeviceIndex(const DeviceModel* model) const {
 
 void TThreadSyncComPort::ReportStatus(std::uint16_t code) {
     const auto when = WallClock::now();
-    host_.RunBlocking([&] { client_.OnStatusLine(code, when); });
+    Blocking([&] { client_.OnStatusLine(code, when); });
+}
+
+DeviceTraffic* TThreadSyncComPort::TrafficOf(std::size_t device) {
+    return device < traffic_.size() ? &traffic_[device] : nullptr;
 }
 
 void TThreadSyncComPort::Run() {
+    RaiseThreadPriority();
     for (;;) {
         switch (state_.load(std::memory_order_acquire)) {
             case kWorkerOpen:
@@ -109,14 +181,20 @@ void TThreadSyncComPort::Run() {
             case kWorkerClosing:
                 line_->Close();
                 ReportStatus(kStatusClosed);
-                host_.RunBlocking([this] {
+                Blocking([this] {
                     port_open_ = false;
                     client_.OnClosed();
                 });
                 state_.store(kWorkerEnded);
                 break;
             default:
-                active_.store(false, std::memory_order_release);
+                if (TakeRestart()) break;
+                active_.store(false);
+                // A start asked between the check and the store is seen here or by StartPort.
+                if (TakeRestart()) {
+                    active_.store(true);
+                    break;
+                }
                 return;
         }
     }
@@ -125,24 +203,28 @@ void TThreadSyncComPort::Run() {
 bool TThreadSyncComPort::OpenLine(bool announce) {
     std::string error;
     if (!line_->Open(settings_, path_, error)) {
-        host_.RunBlocking([&] { client_.ShowMessage(error, "Предупреждение"); });
+        Blocking([&] { client_.ShowMessage(error, "Предупреждение"); });
         return false;
     }
     InitialiseAfterOpen();
     if (announce) {
         ReportStatus(kStatusOpened);
-        host_.RunBlocking([this] {
+        Blocking([this] {
             port_open_ = true;
             client_.OnOpened();
-            StartCycle();
+            // Whatever the busy bit says: it may still be set from before the last close.
+            cycle_.StartCycle();
         });
     }
     return true;
 }
 
+// The run flag is not set here: it was set by StartPort, and a stop asked while the port
+// was opening must not be lost.
 void TThreadSyncComPort::InitialiseAfterOpen() {
-    run_.store(true, std::memory_order_release);
-    pending_events_.store(0);
+    posted_->pending_events.store(0);
+    for (DeviceTraffic& traffic : traffic_)
+        traffic.Reset();
     queue_.Clear();
     for (FrameSlot& slot : ring_)
         ReleaseSlot(slot);
@@ -155,8 +237,9 @@ void TThreadSyncComPort::InitialiseAfterOpen() {
     reply_.Stop();
     rest_.Stop();
     tick_.Start();
+    rest_limit_ = settings_.TimeRest;
     flags_ = kWatchEvents | kLineFree;
-    host_.RunBlocking([this] { wants_ticks_ = client_.WantsTicks(); });
+    Blocking([this] { wants_ticks_ = client_.WantsTicks(); });
 }
 
 void TThreadSyncComPort::ReleaseSlot(FrameSlot& slot) {
@@ -173,22 +256,15 @@ void TThreadSyncComPort::RunningPass() {
     if (line_->WaitEvent(status, mask, error, WaitBudget())) {
         flags_ |= kShowEvent;
         if (mask & kEvRxChar) flags_ |= kBytesArrived;
-        pending_events_.fetch_or(mask);
+        posted_->pending_events.fetch_or(mask);
     } else if (error != 0 && error != last_wait_error_) {
         last_wait_error_ = error;
         const auto when = WallClock::now();
-        host_.RunBlocking([&] { client_.OnWaitError(error, when); });
+        Blocking([&] { client_.OnWaitError(error, when); });
     }
 
     if (flags_ & kBytesArrived) ReadBytes();
-    if ((flags_ & kReceiving) && silence_.Exceeded(kFrameSilenceMicros)) {
-        silence_.Stop();
-        FrameSlot& slot = ring_[ring_write_];
-        slot.stamp = WallClock::now();
-        slot.ready = true;
-        ring_write_ = static_cast<std::uint16_t>((ring_write_ + 1) % ring_.size());
-        flags_ = (flags_ & ~kReceiving) | kFrameComplete;
-    }
+    if ((flags_ & kReceiving) && silence_.Exceeded(kFrameSilenceMicros)) CloseFrame();
     if (flags_ & kShowEvent) {
         flags_ &= ~kShowEvent;
         NotifyLineEvents();
@@ -200,7 +276,7 @@ void TThreadSyncComPort::RunningPass() {
         flags_ = (flags_ & ~kRequestOut) | kTransactionEnded;
     }
     if (flags_ & kTransactionEnded) EndTransaction();
-    if ((flags_ & kResting) && rest_.Exceeded(settings_.TimeRest)) {
+    if ((flags_ & kResting) && rest_.Exceeded(rest_limit_)) {
         rest_.Stop();
         flags_ = (flags_ & ~kResting) | kLineFree;
     }
@@ -223,7 +299,7 @@ std::int64_t TThreadSyncComPort::WaitBudget() const {
     };
     if (flags_ & kReceiving) until(silence_, kFrameSilenceMicros);
     if (flags_ & kRequestOut) until(reply_, settings_.TimeWait);
-    if (flags_ & kResting) until(rest_, settings_.TimeRest);
+    if (flags_ & kResting) until(rest_, rest_limit_);
     if (wants_ticks_) until(tick_, kTickMicros);
     return std::clamp<std::int64_t>(budget, 0, kIdleWaitMicros);
 }
@@ -243,6 +319,20 @@ void TThreadSyncComPort::ReadBytes() {
     slot.length = static_cast<std::uint16_t>(slot.length + kept);
     silence_.Start();
     flags_ |= kReceiving;
+    if (frame_end_ == FrameEnd::kLength && (flags_ & kRequestOut)) {
+        const std::size_t whole =
+            ExpectedReplyLength(transmit_.data, transmit_.length, slot.data, slot.length);
+        if (whole != 0 && slot.length == whole && CheckCrc(slot.data, slot.length)) CloseFrame();
+    }
+}
+
+void TThreadSyncComPort::CloseFrame() {
+    silence_.Stop();
+    FrameSlot& slot = ring_[ring_write_];
+    slot.stamp = WallClock::now();
+    slot.ready = true;
+    ring_write_ = static_cast<std::uint16_t>((ring_write_ + 1) % ring_.size());
+    flags_ = (flags_ & ~kReceiving) | kFrameComplete;
 }
 
 void TThreadSyncComPort::CompleteFrame() {
@@ -254,8 +344,7 @@ void TThreadSyncComPort::CompleteFrame() {
         return;
     }
     // A late reply or a frame nobody asked for.
-    const std::size_t device = DeviceIndex(current_);
-    if (device < traffic_.size()) traffic_[device].discarded.fetch_add(1);
+    if (DeviceTraffic* traffic = TrafficOf(DeviceIndex(current_))) traffic->CountDropped();
     ReleaseSlot(ring_[ring_read_]);
     ring_read_ = static_cast<std::uint16_t>((ring_read_ + 1) % ring_.size());
 }
@@ -264,14 +353,17 @@ void TThreadSyncComPort::EndTransaction() {
     flags_ &= ~kTransactionEnded;
     DeviceModel* model = current_;
     const std::size_t device = DeviceIndex(model);
+    DeviceTraffic* traffic = TrafficOf(device);
     if (answered_) {
         FrameSlot& slot = ring_[ring_read_];
-        if (device < traffic_.size()) traffic_[device].answered.fetch_add(1);
-        host_.RunBlocking([&] {
+        Blocking([&] {
             if (model != nullptr) {
                 model->failures = 0;
                 model->transaction.state &= static_cast<std::uint8_t>(~kStateUnreachable);
-                ParseReply(*model, slot);
+                const bool taken = ParseReply(*model, slot);
+                if (traffic != nullptr && taken)
+                    traffic->CountReply(model->transaction.exception != 0);
+                if (traffic != nullptr && !taken) traffic->CountDropped();
                 client_.OnReceived(slot);
                 client_.OnTransaction(device, *model, true);
             }
@@ -280,8 +372,8 @@ void TThreadSyncComPort::EndTransaction() {
         ReleaseSlot(slot);
         ring_read_ = static_cast<std::uint16_t>((ring_read_ + 1) % ring_.size());
     } else {
-        if (device < traffic_.size()) traffic_[device].timed_out.fetch_add(1);
-        host_.RunBlocking([&] {
+        if (traffic != nullptr) traffic->CountTimeout();
+        Blocking([&] {
             if (model != nullptr) {
                 if (model->failures >= 4) {
                     model->transaction.state |= kStateUnreachable;
@@ -294,6 +386,7 @@ void TThreadSyncComPort::EndTransaction() {
         });
     }
     queue_.Finish();
+    rest_limit_ = settings_.TimeRest;
     rest_.Start();
     flags_ |= kResting;
 }
@@ -302,35 +395,44 @@ void TThreadSyncComPort::SendNext() {
     DeviceModel* model = queue_.Take();
     if (model == nullptr) return;
     const std::size_t device = DeviceIndex(model);
-    host_.RunBlocking([&] { BuildRequest(*model, transmit_); });
+    Blocking([&] { BuildRequest(*model, transmit_); });
     if (transmit_.length == 0) {
         // Nothing sound to send: skip the request without waiting for a reply.
         queue_.Finish();
-        host_.RunBlocking([&] { cycle_.AfterReply(); });
+        Blocking([&] { cycle_.AfterReply(); });
         return;
     }
-    if (!line_->Write(transmit_.data, transmit_.length)) return;  // retried next pass
+    if (!line_->Write(transmit_.data, transmit_.length)) {
+        // The port dropped what part of the frame it held; the line stays silent for a frame
+        // gap so the device sees the next try as a frame of its own.
+        rest_limit_ = kFrameSilenceMicros;
+        rest_.Start();
+        flags_ = (flags_ & ~kLineFree) | kResting;
+        return;
+    }
     transmit_.stamp = WallClock::now();
     current_ = model;
-    if (device < traffic_.size()) traffic_[device].requests.fetch_add(1);
-    host_.RunBlocking([&] { client_.OnSent(device, *model, transmit_); });
+    if (DeviceTraffic* traffic = TrafficOf(device)) traffic->CountRequest();
+    Blocking([&] { client_.OnSent(device, *model, transmit_); });
     reply_.Start();
     flags_ = (flags_ & ~kLineFree) | kRequestOut;
 }
 
 void TThreadSyncComPort::NotifyLineEvents() {
-    if (events_posted_.exchange(true)) return;  // the one in flight takes these bits too
-    host_.Post([this] {
-        events_posted_.store(false);
-        const std::uint16_t mask = pending_events_.exchange(0);
+    if (posted_->events_posted.exchange(true)) return;  // the one in flight takes these too
+    host_.Post([this, posted = posted_] {
+        if (!posted->alive.load() || detached_.load()) return;
+        posted->events_posted.store(false);
+        const std::uint16_t mask = posted->pending_events.exchange(0);
         if (mask != 0) client_.OnLineEvents(mask);
     });
 }
 
 void TThreadSyncComPort::NotifyTick() {
-    if (tick_pending_.exchange(true)) return;
-    host_.Post([this] {
-        tick_pending_.store(false);
+    if (posted_->tick_pending.exchange(true)) return;
+    host_.Post([this, posted = posted_] {
+        if (!posted->alive.load() || detached_.load()) return;
+        posted->tick_pending.store(false);
         client_.OnTick();
     });
 }

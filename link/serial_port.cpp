@@ -325,10 +325,11 @@ bool SerialPort::Write(const std::uint8_t* data, std::size_t count) {
             continue;
         }
         if (put < 0 && errno == EINTR) continue;
-        if (put < 0 && errno != EAGAIN) return false;
         pollfd descriptor{fd_, POLLOUT, 0};
-        if (PollUntil(descriptor, deadline) <= 0 ||
+        if ((put < 0 && errno != EAGAIN) || PollUntil(descriptor, deadline) <= 0 ||
             (descriptor.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            // No half frame may stay queued to go out ahead of the next try.
+            tcflush(fd_, TCOFLUSH);
             return false;
         }
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 namespace veltrona {
@@ -13,6 +14,9 @@ class WorkerHost {
     virtual void RunBlocking(std::function<void()> fn) = 0;
     // Runs fn on the interface thread later; the caller does not wait.
     virtual void Post(std::function<void()> fn) = 0;
+    // Runs what is pending for up to max_wait on the calling thread: lets the worker's owner
+    // wait for it to end without blocking a call the worker is waiting for.
+    virtual void Pump(std::chrono::milliseconds max_wait) = 0;
 };
 
 }  // namespace veltrona

@@ -1,25 +1,6 @@
 #include "shell/empty_forms.h"
 
-#include <QMouseEvent>
-#include <QWindow>
-
 namespace veltrona {
-
-TDraggedWindow::TDraggedWindow(const char* name, const QString& caption, QSize size,
-                               QSize minimum) {
-    setObjectName(QString::fromLatin1(name));
-    setWindowTitle(caption);
-    setMinimumSize(minimum);
-    resize(size);
-}
-
-void TDraggedWindow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && windowHandle() != nullptr) {
-        windowHandle()->startSystemMove();
-        return;
-    }
-    QWidget::mousePressEvent(event);
-}
 
 TFormChrgSun::TFormChrgSun()
     : TDraggedWindow("FormChrgSun", QStringLiteral("Ливорант"), {800, 600}, {600, 500}) {}

@@ -1,40 +1,18 @@
 #pragma once
 
 #include <QDialog>
-#include <QWidget>
+
+#include "ui/dragged_window.h"
 
 namespace veltrona {
 
-// Windows whose contents come later: each has its caption, size and name already, and closing
-// one only hides it.
-
-// A top-level window that the left button drags by any free spot of its client area.
-class TDraggedWindow : public QWidget {
-    Q_OBJECT
-  public:
-    TDraggedWindow(const char* name, const QString& caption, QSize size, QSize minimum);
-
-  protected:
-    void mousePressEvent(QMouseEvent* event) override;
-};
+// Windows whose contents come later.
 
 // The maker's solar charger: a window with no device behind it.
 class TFormChrgSun : public TDraggedWindow {
     Q_OBJECT
   public:
     TFormChrgSun();
-};
-
-// Device windows that also have an extended mode.
-class TExtendedWindow : public TDraggedWindow {
-    Q_OBJECT
-  public:
-    using TDraggedWindow::TDraggedWindow;
-    void EnterExtendedMode() { extended_ = true; }
-    bool extendedMode() const { return extended_; }
-
-  private:
-    bool extended_ = false;
 };
 
 class TFormDcacBox : public TExtendedWindow {

@@ -23,11 +23,11 @@
 #include <QWindow>
 #include <limits>
 
+#include "devices/bus_devices.h"
 #include "devices/charger/charger_general_widget.h"
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_view.h"
 #include "files/program_settings.h"
-#include "link/bus_devices.h"
 #include "link/catalogue.h"
 #include "link/port_names.h"
 #include "link/port_worker.h"
@@ -39,9 +39,9 @@
 #include "shell/form_password.h"
 #include "shell/form_process.h"
 #include "shell/form_settings.h"
-#include "shell/images.h"
-#include "shell/message_box.h"
 #include "shell/qt_worker_host.h"
+#include "ui/images.h"
+#include "ui/message_box.h"
 
 namespace veltrona {
 namespace {

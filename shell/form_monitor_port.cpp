@@ -17,7 +17,7 @@
 #include <QWindow>
 
 #include "link/traffic_line.h"
-#include "shell/message_box.h"
+#include "ui/message_box.h"
 
 namespace veltrona {
 namespace {

@@ -15,7 +15,7 @@
 #include <optional>
 
 #include "link/catalogue.h"
-#include "shell/message_box.h"
+#include "ui/message_box.h"
 
 namespace veltrona {
 namespace {

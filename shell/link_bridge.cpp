@@ -4,10 +4,10 @@
 #include <chrono>
 #include <cstring>
 
-#include "link/bus_devices.h"
+#include "devices/bus_devices.h"
 #include "link/serial_port.h"
 #include "shell/form_general.h"
-#include "shell/message_box.h"
+#include "ui/message_box.h"
 
 namespace veltrona {
 namespace {

@@ -1,5 +1,7 @@
 #include "shell/qt_worker_host.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QThread>
 
@@ -15,6 +17,11 @@ void QtWorkerHost::RunBlocking(std::function<void()> fn) {
 
 void QtWorkerHost::Post(std::function<void()> fn) {
     QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+}
+
+void QtWorkerHost::Pump(std::chrono::milliseconds max_wait) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents,
+                                    static_cast<int>(max_wait.count()));
 }
 
 }  // namespace veltrona

@@ -15,6 +15,7 @@ class QtWorkerHost final : public QObject, public WorkerHost {
     explicit QtWorkerHost(QObject* parent = nullptr) : QObject(parent) {}
     void RunBlocking(std::function<void()> fn) override;
     void Post(std::function<void()> fn) override;
+    void Pump(std::chrono::milliseconds max_wait) override;
 };
 
 }  // namespace veltrona

@@ -15,8 +15,8 @@
 #include "devices/charger/charger_view.h"
 #include "link/catalogue.h"
 #include "link/value_format.h"
-#include "shell/images.h"
-#include "shell/interface_texts.h"
+#include "ui/images.h"
+#include "ui/interface_texts.h"
 
 namespace veltrona {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "devices/charger/charger_window_commands.h"
-#include "shell/empty_forms.h"
+#include "ui/dragged_window.h"
 
 class QActionGroup;
 class QLabel;

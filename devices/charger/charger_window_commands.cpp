@@ -1,10 +1,10 @@
 #include "devices/charger/charger_window_commands.h"
 
+#include "devices/bus_devices.h"
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_texts.h"
 #include "devices/charger/charger_view.h"
-#include "link/bus_devices.h"
-#include "shell/message_box.h"
+#include "ui/message_box.h"
 
 namespace veltrona {
 namespace {

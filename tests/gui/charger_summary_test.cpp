@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QComboBox>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -10,75 +8,29 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_table_widget.h"
 #include "devices/charger/charger_window.h"
 #include "shell/form_general.h"
-#include "shell/message_box.h"
-#include "sim/sim_bus.h"
 #include "stats/device_chart.h"
+#include "tests/gui/gui_test_support.h"
 
 namespace veltrona {
 namespace {
 
-constexpr int kDeadlineMs = 15000;
-constexpr int kStandInCom = 7;
 const QColor kRed(255, 0, 0);
 
-struct Message {
-    QString text;
-    QString caption;
-    MessageButtons buttons;
-};
-
-template <typename T>
-T* Find(QObject& root, const char* name) {
-    T* found = root.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
-
-// Runs the event loop, as the program does, until done() or the deadline.
-bool WaitFor(const std::function<bool()>& done) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    QTimer::singleShot(kDeadlineMs, &loop, &QEventLoop::quit);
-    poll.start(1);
-    loop.exec();
-    return done();
-}
-
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    const std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
-
 // The default settings with the charger alone on the bus and short line times.
-void WriteSettings(const QTemporaryDir& folder) {
-    std::ifstream in(std::filesystem::path(__FILE__).parent_path().parent_path() / "files" /
-                         "golden" / "SettingsGeneral_default.ini",
-                     std::ios::binary);
-    std::ostringstream read;
-    read << in.rdbuf();
-    std::string text = read.str();
+void WriteChargerAloneSettings(const QTemporaryDir& folder) {
+    std::string text = DefaultSettings();
     text = Replace(text, "TL_7150                                 =YES //",
                    "TL_7150                                 =NO  //");
     text = Replace(text, "BMS                                     =YES //",
                    "BMS                                     =NO  //");
     text = Replace(text, "=20000\r\n", "=2000\r\n");
     text = Replace(text, "=1600000\r\n", "=60000\r\n");
-    std::ofstream(folder.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary) << text;
+    WriteSettings(folder, text);
 }
 
 // The main window and the charger window against the stand-in charger over a
@@ -87,16 +39,8 @@ class ChargerSummaryTest : public ::testing::Test {
   protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        SetMessageHook([this](const QString& text, const QString& caption, MessageButtons b) {
-            messages_.push_back({text, caption, b});
-            return b == MessageButtons::kYesNo ? answer_ : MessageAnswer::kOk;
-        });
-        WriteSettings(folder_);
-        sim::SimOptions options;
-        options.folder = folder_.path().toStdString();
-        options.com = kStandInCom;
-        bus_ = std::make_unique<sim::SimBus>(options);
-        ASSERT_EQ(bus_->Start(), "");
+        WriteChargerAloneSettings(folder_);
+        ASSERT_NO_FATAL_FAILURE(StartStandIns(folder_, bus_));
         windows_ = std::make_unique<ApplicationWindows>(folder_.path().toStdString());
         windows_->general->show();
     }
@@ -104,23 +48,11 @@ class ChargerSummaryTest : public ::testing::Test {
     void TearDown() override {
         windows_.reset();
         bus_->Stop();
-        SetMessageHook(nullptr);
         QLocale::setDefault(QLocale::c());
     }
 
     TFormGeneral& General() { return *windows_->general; }
     TFormChrgNet& Window() { return *windows_->chrgNet; }
-
-    void OpenPort() {
-        auto* ports = Find<QComboBox>(General(), "cbNamePort");
-        const int index =
-            ports->findText(QStringLiteral("COM%1 ").arg(kStandInCom), Qt::MatchStartsWith);
-        ASSERT_GT(index, 0);
-        ports->setCurrentIndex(index);
-        emit ports->activated(index);
-        Find<QPushButton>(General(), "btnActionPort")->click();
-        ASSERT_TRUE(WaitFor([&] { return (General().portState() & 0x02) != 0; }));
-    }
 
     QString Picture(QWidget& root, const char* name) {
         return Find<QLabel>(root, name)->property("picture").toString();
@@ -136,16 +68,11 @@ class ChargerSummaryTest : public ::testing::Test {
             .toString();
     }
     QString StatusText() { return Find<QLabel>(Window(), "sbChrgNetPanel4")->text(); }
-    bool Asked() const {
-        return std::any_of(messages_.begin(), messages_.end(),
-                           [](const Message& m) { return m.buttons == MessageButtons::kYesNo; });
-    }
 
+    MessageRecorder recorder_{MessageAnswer::kYes};
     QTemporaryDir folder_;
     std::unique_ptr<sim::SimBus> bus_;
     std::unique_ptr<ApplicationWindows> windows_;
-    std::vector<Message> messages_;
-    MessageAnswer answer_ = MessageAnswer::kYes;
 };
 
 TEST_F(ChargerSummaryTest, SummaryShowsTheValuesAndTurnsRedWhileTheChargerIsSilent) {
@@ -155,7 +82,7 @@ TEST_F(ChargerSummaryTest, SummaryShowsTheValuesAndTurnsRedWhileTheChargerIsSile
     auto* current = Find<QLineEdit>(general, "eChrgNetValueCurrentBatt");
     EXPECT_TRUE(voltage->text().isEmpty());
     const QColor normal = Background(general, "eChrgNetValueVoltageBatt");
-    OpenPort();
+    ASSERT_NO_FATAL_FAILURE(OpenStandInPort(General()));
 
     ASSERT_TRUE(
         WaitFor([&] { return Picture(general, "imgChrgNetPgModbus") == "24_24_MODBUS_GREEN"; }));
@@ -180,11 +107,11 @@ TEST_F(ChargerSummaryTest, SummaryShowsTheValuesAndTurnsRedWhileTheChargerIsSile
     EXPECT_TRUE(IsUnreachable(*general.devices().At(0)));
 
     // Every command to it is refused with a message and no question.
-    messages_.clear();
+    recorder_.messages.clear();
     Find<QPushButton>(general, "btnChrgNetOn")->click();
     Find<QPushButton>(general, "btnChrgNetOff")->click();
-    ASSERT_EQ(messages_.size(), 2u);
-    for (const Message& m : messages_) {
+    ASSERT_EQ(recorder_.messages.size(), 2u);
+    for (const Message& m : recorder_.messages) {
         EXPECT_EQ(m.text, "Устройство не доступно");
         EXPECT_EQ(m.caption, "Сообщение");
         EXPECT_EQ(m.buttons, MessageButtons::kOk);
@@ -200,18 +127,18 @@ TEST_F(ChargerSummaryTest, SummaryShowsTheValuesAndTurnsRedWhileTheChargerIsSile
 }
 
 TEST_F(ChargerSummaryTest, ChargeOnIsAskedSentAnsweredAndCleared) {
-    OpenPort();
+    ASSERT_NO_FATAL_FAILURE(OpenStandInPort(General()));
     ASSERT_TRUE(
         WaitFor([&] { return Picture(General(), "imgChrgNetPgModbus") == "24_24_MODBUS_GREEN"; }));
 
-    answer_ = MessageAnswer::kNo;
+    recorder_.answer = MessageAnswer::kNo;
     Find<QPushButton>(General(), "btnChrgNetOn")->click();
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Вы уверены, что хотите выполнить\r\nвключение заряда");
-    EXPECT_EQ(messages_[0].caption, "Сообщение");
-    EXPECT_EQ(messages_[0].buttons, MessageButtons::kYesNo);
+    ASSERT_EQ(recorder_.messages.size(), 1u);
+    EXPECT_EQ(recorder_.messages[0].text, "Вы уверены, что хотите выполнить\r\nвключение заряда");
+    EXPECT_EQ(recorder_.messages[0].caption, "Сообщение");
+    EXPECT_EQ(recorder_.messages[0].buttons, MessageButtons::kYesNo);
 
-    answer_ = MessageAnswer::kYes;
+    recorder_.answer = MessageAnswer::kYes;
     Find<QPushButton>(General(), "btnChrgNetOn")->click();
     // The stand-in answers command 1; the answer shows once and the register is cleared.
     ASSERT_TRUE(WaitFor([&] { return StatusText() == "Команда Включение заряда Выполнена"; }))
@@ -222,22 +149,22 @@ TEST_F(ChargerSummaryTest, ChargeOnIsAskedSentAnsweredAndCleared) {
 }
 
 TEST_F(ChargerSummaryTest, ChargeOffGoesOutWithoutAQuestion) {
-    OpenPort();
+    ASSERT_NO_FATAL_FAILURE(OpenStandInPort(General()));
     ASSERT_TRUE(
         WaitFor([&] { return Picture(General(), "imgChrgNetPgModbus") == "24_24_MODBUS_GREEN"; }));
     Find<QPushButton>(General(), "btnChrgNetOff")->click();
-    EXPECT_FALSE(Asked());
+    EXPECT_FALSE(recorder_.Asked());
     ASSERT_TRUE(WaitFor([&] { return StatusText() == "Команда Выключение заряда Выполнена"; }))
         << StatusText().toStdString();
     // The charge state reaches the table, the command the window's own button gave as well.
     EXPECT_TRUE(WaitFor([&] { return Cell(kChrgChargeState, 2) == "0"; }));
     Find<QPushButton>(Window(), "btnDeviceOn")->click();
-    EXPECT_TRUE(Asked());
+    EXPECT_TRUE(recorder_.Asked());
     EXPECT_TRUE(WaitFor([&] { return Cell(kChrgChargeState, 2) == "1"; }));
 }
 
 TEST_F(ChargerSummaryTest, InjectedErrorReachesTheLogAndLiveReadsFeedTheChart) {
-    OpenPort();
+    ASSERT_NO_FATAL_FAILURE(OpenStandInPort(General()));
     ASSERT_TRUE(
         WaitFor([&] { return Picture(General(), "imgChrgNetPgModbus") == "24_24_MODBUS_GREEN"; }));
     DeviceChart& chart = Window().chart();

@@ -12,34 +12,20 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "devices/bus_devices.h"
 #include "devices/charger/charger_general_widget.h"
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_table_widget.h"
 #include "devices/charger/charger_view.h"
 #include "devices/charger/charger_window.h"
 #include "link/block_helpers.h"
-#include "link/bus_devices.h"
-#include "shell/message_box.h"
 #include "stats/device_chart.h"
+#include "tests/gui/gui_test_support.h"
 
 namespace veltrona {
 namespace {
 
-constexpr int kDeadlineMs = 5000;
 const QString kUnavailable = QStringLiteral("Устройство не доступно");
-
-struct Message {
-    QString text;
-    QString caption;
-    MessageButtons buttons;
-};
-
-template <typename T>
-T* Find(QObject& root, const char* name) {
-    T* found = root.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-}
 
 // The window on its own, fed as the main window feeds it, with the view record driven
 // directly so that every value is exact.
@@ -51,13 +37,8 @@ class ChargerWindowTest : public ::testing::Test {
         devices_ = BuildBusDevices(BusDeviceSettings{});
         window_.Attach(ChargerLink{&view_, &devices_, [this] { ++cycleStarts_; }});
         window_.show();
-        SetMessageHook([this](const QString& text, const QString& caption, MessageButtons b) {
-            messages_.push_back({text, caption, b});
-            return b == MessageButtons::kYesNo ? answer_ : MessageAnswer::kOk;
-        });
     }
     ~ChargerWindowTest() override {
-        SetMessageHook(nullptr);
         QLocale::setDefault(QLocale::c());
         DestroyDeviceList(devices_);
     }
@@ -107,8 +88,7 @@ class ChargerWindowTest : public ::testing::Test {
     ChargerView view_;
     DeviceList devices_;
     TFormChrgNet window_;
-    std::vector<Message> messages_;
-    MessageAnswer answer_ = MessageAnswer::kYes;
+    MessageRecorder recorder_{MessageAnswer::kYes};
     int cycleStarts_ = 0;
 };
 
@@ -226,22 +206,20 @@ TEST_F(ChargerWindowTest, LampsAndErrorHintFollowTheDeviceState) {
     EXPECT_EQ(window_.indicatorState(TFormChrgNet::kLampError), kLampOff);
     auto* active = Find<TLampShape>(window_, "shDeviceActive");
     auto* stage = Find<TLampShape>(window_, "shDeviceSleep");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return active->fill() == QColor(0, 255, 0); }, kDeadlineMs));
+    EXPECT_TRUE(WaitFor([&] { return active->fill() == QColor(0, 255, 0); }));
     EXPECT_EQ(active->outline(), QColor(0, 128, 0));
     // The blinking lamp goes both ways on its own.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return stage->fill() == QColor(255, 255, 0); }, kDeadlineMs));
+    EXPECT_TRUE(WaitFor([&] { return stage->fill() == QColor(255, 255, 0); }));
     EXPECT_EQ(stage->outline(), QColor(0, 0, 0));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return stage->fill() == QColor(192, 192, 192); }, kDeadlineMs));
+    EXPECT_TRUE(WaitFor([&] { return stage->fill() == QColor(192, 192, 192); }));
     EXPECT_EQ(Find<QLabel>(window_, "imgDeviceError")->toolTip(), "Нет ошибок");
 
     Set(kChrgState, 0x10);
     ReadLive();
     EXPECT_EQ(window_.indicatorState(TFormChrgNet::kLampActivity), kLampSlowBlink);
     EXPECT_EQ(window_.indicatorState(TFormChrgNet::kLampStage), kLampOff);
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return active->fill() == QColor(192, 192, 192); }, kDeadlineMs));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return active->fill() == QColor(0, 255, 0); }, kDeadlineMs));
+    EXPECT_TRUE(WaitFor([&] { return active->fill() == QColor(192, 192, 192); }));
+    EXPECT_TRUE(WaitFor([&] { return active->fill() == QColor(0, 255, 0); }));
 
     Set(kChrgState, 0x01);
     Set(kChrgErrBig, 7);
@@ -311,59 +289,60 @@ TEST_F(ChargerWindowTest, CommandsAskWhereTheyMustAndQueueTheirCodes) {
     auto* on = Find<QPushButton>(window_, "btnDeviceOn");
     auto* off = Find<QPushButton>(window_, "btnDeviceOff");
 
-    answer_ = MessageAnswer::kNo;
+    recorder_.answer = MessageAnswer::kNo;
     on->click();
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Вы уверены, что хотите выполнить\r\nвключение заряда");
-    EXPECT_EQ(messages_[0].caption, "Сообщение");
-    EXPECT_EQ(messages_[0].buttons, MessageButtons::kYesNo);
+    ASSERT_EQ(recorder_.messages.size(), 1u);
+    EXPECT_EQ(recorder_.messages[0].text, "Вы уверены, что хотите выполнить\r\nвключение заряда");
+    EXPECT_EQ(recorder_.messages[0].caption, "Сообщение");
+    EXPECT_EQ(recorder_.messages[0].buttons, MessageButtons::kYesNo);
     EXPECT_TRUE(NothingQueued());
     EXPECT_EQ(cycleStarts_, 0);
 
-    answer_ = MessageAnswer::kYes;
+    recorder_.answer = MessageAnswer::kYes;
     on->click();
     EXPECT_TRUE(CommandQueued(1));
     EXPECT_EQ(cycleStarts_, 1);
 
-    messages_.clear();
+    recorder_.messages.clear();
     off->click();
-    EXPECT_TRUE(messages_.empty());
+    EXPECT_TRUE(recorder_.messages.empty());
     EXPECT_TRUE(CommandQueued(2));
 
     Find<QPushButton>(window_, "btnChargeLevelUsrClear")->click();
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Вы уверены, что хотите выполнить\r\nсброс уровня заряда");
+    ASSERT_EQ(recorder_.messages.size(), 1u);
+    EXPECT_EQ(recorder_.messages[0].text,
+              "Вы уверены, что хотите выполнить\r\nсброс уровня заряда");
     EXPECT_TRUE(CommandQueued(4));
 
     // Clear errors only with the charge off, and with its parameter.
     Set(kChrgState, 0x04);
     Set(kChrgChargeState, 1);
     ReadLive();
-    messages_.clear();
+    recorder_.messages.clear();
     auto* clear = Find<QPushButton>(window_, "btnDeviceClearError");
     clear->setEnabled(true);
     clear->click();
-    ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_EQ(messages_[0].text, "Сброс ошибок возможен\r\nтолько при выключенном заряде");
-    EXPECT_EQ(messages_[0].buttons, MessageButtons::kOk);
+    ASSERT_EQ(recorder_.messages.size(), 1u);
+    EXPECT_EQ(recorder_.messages[0].text, "Сброс ошибок возможен\r\nтолько при выключенном заряде");
+    EXPECT_EQ(recorder_.messages[0].buttons, MessageButtons::kOk);
     EXPECT_TRUE(CommandQueued(4));
     Set(kChrgChargeState, 0);
     ReadLive();
     clear->click();
-    ASSERT_EQ(messages_.size(), 2u);
-    EXPECT_EQ(messages_[1].text, "Вы уверены, что хотите выполнить\r\nсброс ошибок");
+    ASSERT_EQ(recorder_.messages.size(), 2u);
+    EXPECT_EQ(recorder_.messages[1].text, "Вы уверены, что хотите выполнить\r\nсброс ошибок");
     EXPECT_TRUE(CommandQueued(5, 0x2000));
 
     // An unreachable charger takes no command and says so, without a question.
     ClearMap(Model().blocks[kChargerBlockIdent].write_request_map);
     Model().transaction.state |= kStateUnreachable;
     ReadLive();
-    messages_.clear();
+    recorder_.messages.clear();
     for (QPushButton* button :
          {on, off, clear, Find<QPushButton>(window_, "btnChargeLevelUsrClear")})
         button->click();
-    ASSERT_EQ(messages_.size(), 4u);
-    for (const Message& m : messages_) {
+    ASSERT_EQ(recorder_.messages.size(), 4u);
+    for (const Message& m : recorder_.messages) {
         EXPECT_EQ(m.text, kUnavailable);
         EXPECT_EQ(m.caption, "Сообщение");
         EXPECT_EQ(m.buttons, MessageButtons::kOk);

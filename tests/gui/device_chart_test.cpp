@@ -5,18 +5,17 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QMenu>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QXmlStreamReader>
 #include <cmath>
 #include <limits>
 
 #include "stats/device_chart.h"
+#include "tests/gui/gui_test_support.h"
 
 namespace veltrona {
 namespace {
@@ -84,11 +83,7 @@ TEST_F(DeviceChartTest, ReadoutInterpolatesAndSaysNoOutside) {
     QTest::mouseMove(chart.plot(), pos);
     const QDateTime under = QDateTime::fromMSecsSinceEpoch(
         std::llround(chart.plot()->xAxis->pixelToCoord(pos.x()) * 1000));
-    QElapsedTimer timer;
-    timer.start();
-    while (chart.statusTexts()[0].isEmpty() && timer.elapsed() < 5000) {
-        QTest::qWait(10);
-    }
+    EXPECT_TRUE(WaitFor([&] { return !chart.statusTexts()[0].isEmpty(); }));
     EXPECT_EQ(chart.statusTexts(), chart.readoutAt(under));
     EXPECT_EQ(chart.statusTexts()[3], "Нет");
 }
@@ -314,8 +309,8 @@ TEST_F(DeviceChartTest, ColourMenuFollowsThePanelUnderTheMouse) {
 
     // The dialog is answered as a user would.
     const auto answer = [](const QColor& colour) {
-        QTimer::singleShot(0, [colour] {
-            auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
+        WhenModal([colour](QWidget& modal) {
+            auto* dialog = qobject_cast<QColorDialog*>(&modal);
             ASSERT_NE(dialog, nullptr);
             dialog->setCurrentColor(colour);
             dialog->accept();

@@ -21,38 +21,19 @@
 #include "shell/form_password.h"
 #include "shell/form_process.h"
 #include "shell/form_settings.h"
-#include "shell/message_box.h"
+#include "tests/gui/gui_test_support.h"
 
 namespace veltrona {
 namespace {
 
-struct Message {
-    QString text;
-    QString caption;
-};
+void Click(QWidget& parent, const char* name) {
+    QTest::mouseClick(Find<QWidget>(parent, name), Qt::LeftButton);
+}
 
 // Records every modal message instead of showing it.
 class DialogTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        SetMessageHook([this](const QString& text, const QString& caption, MessageButtons) {
-            messages.push_back({text, caption});
-            return MessageAnswer::kOk;
-        });
-    }
-    void TearDown() override { SetMessageHook(nullptr); }
-
-    template <typename T>
-    static T* Find(QWidget& parent, const char* name) {
-        T* child = parent.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
-    }
-    static void Click(QWidget& parent, const char* name) {
-        QTest::mouseClick(Find<QWidget>(parent, name), Qt::LeftButton);
-    }
-
-    std::vector<Message> messages;
+    MessageRecorder recorder{MessageAnswer::kOk};
 };
 
 // ---- port settings dialog ----
@@ -95,7 +76,7 @@ TEST_F(SettingsDialogTest, UnlistedTimesShowFiftyAndAreStoredAsFifty) {
     EXPECT_EQ(dialog.portSettings().TimeRest, 50000);
     EXPECT_EQ(dialog.portSettings().Baudrate, 9600);
     EXPECT_EQ(dialog.portSettings().DataBits, 7);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(SettingsDialogTest, PortsOutsideTheListSelectNothing) {
@@ -151,10 +132,10 @@ TEST_F(SettingsDialogTest, ValidationMessagesInOrderThenEntriesTaken) {
         "Время \"тишины\" не выбрано",
         "Время ожидания ответа не выбрано",
     };
-    ASSERT_EQ(messages.size(), expected.size());
+    ASSERT_EQ(recorder.messages.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(messages[i].text, expected[i]);
-        EXPECT_EQ(messages[i].caption, "Предупреждение");
+        EXPECT_EQ(recorder.messages[i].text, expected[i]);
+        EXPECT_EQ(recorder.messages[i].caption, "Предупреждение");
     }
 
     Click(dialog, "btnApply");
@@ -168,7 +149,7 @@ TEST_F(SettingsDialogTest, ValidationMessagesInOrderThenEntriesTaken) {
     EXPECT_EQ(taken.StopBits, 1);
     EXPECT_EQ(taken.TimeRest, 30000);
     EXPECT_EQ(taken.TimeWait, 400000);
-    EXPECT_EQ(messages.size(), expected.size());
+    EXPECT_EQ(recorder.messages.size(), expected.size());
 }
 
 TEST_F(SettingsDialogTest, OpenPortLocksTheListsButNotTheDevices) {
@@ -515,7 +496,7 @@ TEST_F(MonitorTest, MaskAndFilterChooseReceivedFrames) {
     EXPECT_FALSE(monitor.acceptsReceived(kOther.data(), kOther.size()));
     Click(monitor, "btnClearCmdReceiverPort");
     EXPECT_TRUE(monitor.acceptsReceived(kOther.data(), kOther.size()));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(recorder.messages.empty());
 }
 
 TEST_F(MonitorTest, EmptyFieldsAreRefusedAndStoreNothing) {
@@ -531,11 +512,11 @@ TEST_F(MonitorTest, EmptyFieldsAreRefusedAndStoreNothing) {
     Click(monitor, "btnSetCmdReceiverPort");
     EXPECT_TRUE(monitor.acceptsReceived(kOther.data(), kOther.size()));
 
-    ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[0].text, "Маска не определена");
-    EXPECT_EQ(messages[1].text, "Фильтр не определён");
-    EXPECT_EQ(messages[2].text, "Фильтр не определён");
-    for (const Message& message : messages)
+    ASSERT_EQ(recorder.messages.size(), 3u);
+    EXPECT_EQ(recorder.messages[0].text, "Маска не определена");
+    EXPECT_EQ(recorder.messages[1].text, "Фильтр не определён");
+    EXPECT_EQ(recorder.messages[2].text, "Фильтр не определён");
+    for (const Message& message : recorder.messages)
         EXPECT_EQ(message.caption, "Сообщение");
 }
 

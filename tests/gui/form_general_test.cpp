@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -14,109 +14,34 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "shell/empty_forms.h"
 #include "shell/form_general.h"
 #include "shell/form_monitor_port.h"
 #include "shell/form_password.h"
 #include "shell/form_settings.h"
-#include "shell/message_box.h"
-#include "sim/sim_bus.h"
+#include "tests/gui/gui_test_support.h"
 
 namespace veltrona {
 namespace {
 
-constexpr int kDeadlineMs = 10000;
-constexpr int kStandInCom = 7;
 const QString kNoPortWarning = QStringLiteral(
     "Порт не выбран или не установлена скорость работы.\r\nВыберете порт и установите скорость "
     "работы");
 const QString kCloseQuestion =
     QStringLiteral("Порт не закрыт\r\nЖелаете закрыть порт и выйти из программы");
 
-struct Message {
-    QString text;
-    QString caption;
-    MessageButtons buttons;
-};
-
-// Records every message box and answers questions with `answer`.
-class MessageRecorder {
-  public:
-    MessageRecorder() {
-        SetMessageHook([this](const QString& text, const QString& caption, MessageButtons b) {
-            messages.push_back({text, caption, b});
-            return b == MessageButtons::kYesNo ? answer : MessageAnswer::kOk;
-        });
-    }
-    ~MessageRecorder() { SetMessageHook(nullptr); }
-    int Count(const QString& text) const {
-        return static_cast<int>(std::count_if(messages.begin(), messages.end(),
-                                              [&](const Message& m) { return m.text == text; }));
-    }
-
-    std::vector<Message> messages;
-    MessageAnswer answer = MessageAnswer::kNo;
-};
-
-std::string DefaultSettings() {
-    std::ifstream in(std::filesystem::path(__FILE__).parent_path().parent_path() / "files" /
-                         "golden" / "SettingsGeneral_default.ini",
-                     std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The default settings file with the charger switched off.
 void WriteSettingsWithoutCharger(const QTemporaryDir& folder) {
-    std::string text = DefaultSettings();
-    const std::string enabled = "TARVOLEN                                =YES //";
-    const std::size_t at = text.find(enabled);
-    ASSERT_NE(at, std::string::npos);
-    text.replace(at, enabled.size(), "TARVOLEN                                =NO  //");
-    std::ofstream(folder.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary) << text;
-}
-
-// Keeps the event loop running, as the program's own does, until done() or the deadline; unlike
-// QTest::qWaitFor it never sleeps between passes, so the worker's posted calls run at once.
-bool WaitFor(const std::function<bool()>& done) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    QTimer::singleShot(kDeadlineMs, &loop, &QEventLoop::quit);
-    poll.start(1);
-    loop.exec();
-    return done();
-}
-
-template <typename T>
-T* Find(QObject& root, const char* name) {
-    T* found = root.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
+    WriteSettings(folder,
+                  Replace(DefaultSettings(), "TARVOLEN                                =YES //",
+                          "TARVOLEN                                =NO  //"));
 }
 
 QRgb Colour(QWidget& root, const char* name) {
     return Find<QFrame>(root, name)->palette().color(QPalette::Window).rgb() & 0xFFFFFF;
-}
-
-// Answers the next modal dialog once it runs.
-void WhenModal(std::function<void(QWidget&)> act) {
-    QTimer::singleShot(0, [act = std::move(act)] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        ASSERT_NE(dialog, nullptr);
-        act(*dialog);
-    });
 }
 
 void EnterCode(TFormGeneral& general, const QString& code) {
@@ -140,24 +65,7 @@ class FormGeneralTest : public ::testing::Test {
         return *windows_->general;
     }
 
-    void StartStandIns() {
-        sim::SimOptions options;
-        options.folder = folder_.path().toStdString();
-        options.com = kStandInCom;
-        bus_ = std::make_unique<sim::SimBus>(options);
-        ASSERT_EQ(bus_->Start(), "");
-    }
-
-    // Chooses the stand-ins' port as a user would; the speed follows the port.
-    void ChooseStandInPort(TFormGeneral& general) {
-        auto* ports = Find<QComboBox>(general, "cbNamePort");
-        const int index =
-            ports->findText(QStringLiteral("COM%1 ").arg(kStandInCom), Qt::MatchStartsWith);
-        ASSERT_GT(index, 0);
-        ports->setCurrentIndex(index);
-        emit ports->activated(index);
-        ASSERT_EQ(Find<QComboBox>(general, "cbBaudratePort")->currentText(), "115200");
-    }
+    void StartStandIns() { veltrona::StartStandIns(folder_, bus_); }
 
     static QString Log(TFormGeneral& general) {
         return Find<QPlainTextEdit>(general, "reStatusPort")->toPlainText();
@@ -171,11 +79,10 @@ class FormGeneralTest : public ::testing::Test {
         return false;
     }
 
-    void OpenStandInPort(TFormGeneral& general) {
-        ChooseStandInPort(general);
+    // Opens the stand-ins' port and checks the status line and the button.
+    void OpenPortAndCheck(TFormGeneral& general) {
+        ASSERT_NO_FATAL_FAILURE(OpenStandInPort(general));
         auto* button = Find<QPushButton>(general, "btnActionPort");
-        button->click();
-        ASSERT_TRUE(WaitFor([&] { return (general.portState() & 0x02) != 0; }));
         EXPECT_TRUE(Logged(general, QStringLiteral("Порт открыт"))) << Log(general).toStdString();
         EXPECT_EQ(button->text(), "Закрыть порт");
         EXPECT_TRUE(button->isEnabled());
@@ -187,7 +94,7 @@ class FormGeneralTest : public ::testing::Test {
     }
 
     QTemporaryDir folder_;
-    MessageRecorder recorder_;
+    MessageRecorder recorder_{MessageAnswer::kNo};
     std::unique_ptr<sim::SimBus> bus_;
     std::unique_ptr<ApplicationWindows> windows_;
 };
@@ -289,7 +196,7 @@ TEST_F(FormGeneralTest, OpensAndClosesTheStandInsPortWithStatusLinesAndIndicator
     StartStandIns();
     TFormGeneral& general = Start();
     recorder_.messages.clear();
-    OpenStandInPort(general);
+    OpenPortAndCheck(general);
     EXPECT_EQ(general.portSettings().Port, kStandInCom);
     EXPECT_EQ(general.portSettings().Baudrate, 115200);
 
@@ -309,7 +216,7 @@ TEST_F(FormGeneralTest, OpensAndClosesTheStandInsPortWithStatusLinesAndIndicator
     EXPECT_TRUE(recorder_.messages.empty());
 
     // The port opens again after a close.
-    OpenStandInPort(general);
+    OpenPortAndCheck(general);
 }
 
 TEST_F(FormGeneralTest, AccessCodeSwitchesOnTheExtendedModeAndTheTrafficMonitor) {
@@ -343,7 +250,7 @@ TEST_F(FormGeneralTest, AccessCodeSwitchesOnTheExtendedModeAndTheTrafficMonitor)
     EXPECT_TRUE(windows_->monitor->isVisible());
     Find<QPushButton>(*windows_->monitor, "btnEnableReceiverPort")->click();
     ASSERT_TRUE(windows_->monitor->showsSent());
-    OpenStandInPort(general);
+    OpenPortAndCheck(general);
     auto* traffic = Find<QPlainTextEdit>(*windows_->monitor, "reMonitorPort");
     EXPECT_TRUE(WaitFor([&] {
         const QString text = traffic->toPlainText();
@@ -355,7 +262,7 @@ TEST_F(FormGeneralTest, ClosingWithThePortOpenAsksAndClosesThePortFirst) {
     StartStandIns();
     TFormGeneral& general = Start();
     QSignalSpy ended(&general, &TFormGeneral::ended);
-    OpenStandInPort(general);
+    OpenPortAndCheck(general);
 
     recorder_.answer = MessageAnswer::kNo;
     EXPECT_FALSE(general.close());
@@ -384,8 +291,7 @@ TEST_F(FormGeneralTest, ClosingWithThePortClosedAsksNothing) {
 }
 
 TEST_F(FormGeneralTest, SettingsDialogResultTogglesDevicesMovesAddressesAndSaves) {
-    std::ofstream(folder_.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary)
-        << DefaultSettings();
+    WriteSettings(folder_, DefaultSettings());
     TFormGeneral& general = Start();
 
     // Apply: the charger's box clicked once, the inverter's twice, the charger's address up.
@@ -402,12 +308,8 @@ TEST_F(FormGeneralTest, SettingsDialogResultTogglesDevicesMovesAddressesAndSaves
     EXPECT_TRUE(IsEnabled(*general.devices().At(1)));
     EXPECT_FALSE(Find<QGroupBox>(general, "gbChrgNet")->isVisible());
     EXPECT_EQ(Find<QGroupBox>(general, "gbDcacBox")->y(), 8);
-    EXPECT_EQ(DefaultSettings(), [&] {
-        std::ifstream in(folder_.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }()) << "Apply must not write the file";
+    EXPECT_EQ(DefaultSettings(), ReadFile(folder_.filePath("SettingsGeneral.ini").toStdString()))
+        << "Apply must not write the file";
 
     // Cancel changes nothing.
     WhenModal([](QWidget& dialog) {

@@ -3,6 +3,10 @@
 // A scripted serial line for worker tests: replies come from a responder function after a
 // chosen delay, optionally in two parts, so the tests can place bytes exactly in time.
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -33,6 +37,7 @@ using Responder = std::function<std::optional<Reply>(const Bytes& request)>;
 struct WrittenFrame {
     std::int64_t at_us;
     Bytes bytes;
+    bool failed = false;  // the write was refused
 };
 
 inline Bytes WithCrc(Bytes frame) {
@@ -71,6 +76,14 @@ class FakeLine final : public SerialLine {
         std::string open_error = "No such file or directory";
         // Error codes WaitEvent reports one after another once the line is "unplugged".
         std::vector<int> hangup_errors;
+        // Open waits while this is set.
+        bool hold_open = false;
+        // This many writes fail (they are still recorded, as failed).
+        int failing_writes = 0;
+        // Every wait reports a received-character event that brings no byte.
+        bool bare_rxchar = false;
+        // The nice value of the thread that opened the line.
+        std::optional<int> open_nice;
     };
 
     explicit FakeLine(Script* script, std::mutex* mutex, std::vector<WrittenFrame>* written,
@@ -78,7 +91,16 @@ class FakeLine final : public SerialLine {
         : script_(script), mutex_(mutex), written_(written), last_byte_at_(last_byte_at) {}
 
     bool Open(const PortSettings&, const std::string&, std::string& error) override {
+        for (;;) {
+            {
+                std::lock_guard lock(*mutex_);
+                if (!script_->hold_open) break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         std::lock_guard lock(*mutex_);
+        errno = 0;
+        script_->open_nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
         if (!script_->open_ok) error = script_->open_error;
         return script_->open_ok;
     }
@@ -100,9 +122,15 @@ class FakeLine final : public SerialLine {
             std::this_thread::sleep_for(std::chrono::microseconds(wait_us));
             return false;
         }
+        bool bare = false;
+        {
+            std::lock_guard lock(*mutex_);
+            bare = script_->bare_rxchar;
+        }
         const std::int64_t until = MonotonicMicros() + wait_us;
         for (;;) {
             mask = Deliver();
+            if (bare) mask |= kEvRxChar;
             if (mask != 0 || MonotonicMicros() >= until) break;
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
@@ -129,6 +157,11 @@ class FakeLine final : public SerialLine {
         std::optional<Reply> reply;
         {
             std::lock_guard lock(*mutex_);
+            if (script_->failing_writes > 0) {
+                --script_->failing_writes;
+                written_->push_back({now, frame, true});
+                return false;
+            }
             written_->push_back({now, frame});
             if (script_->responder) reply = script_->responder(frame);
         }

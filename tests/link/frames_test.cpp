@@ -1146,5 +1146,37 @@ TEST(Mended, RefusedBuildClearsAnOldAwaitingBit) {
     EXPECT_FALSE(ParseReply(*m, Slot(ReadReply(1, {1, 2}))));
 }
 
+struct LengthCase {
+    Bytes request;
+    Bytes reply_start;
+    std::size_t whole;
+};
+
+TEST(ExpectedReplyLength, FollowsTheRequestAndTheExceptionBit) {
+    const Bytes read10{1, 0x03, 0x06, 0x00, 0x00, 0x0A, 0, 0};
+    const LengthCase cases[] = {
+        {read10, {1, 0x03}, 5 + 2 * 10},
+        {read10, {1, 0x83}, 5},
+        {{1, 0x03, 0, 0, 0, 125, 0, 0}, {1, 0x03, 250}, 255},
+        {{1, 0x10, 0x28, 0, 0, 2, 4, 0, 1, 0, 2, 0, 0}, {1, 0x10, 0x28}, 8},
+        {{3, 0x20, 0, 0, 0}, {3, 0x20}, 6},
+        {{3, 0x30, 1, 0, 0}, {3, 0x30}, 5},
+        {{3, 0x31, 1, 0, 0}, {3, 0x31}, 6},
+        {{3, 0x21, 0, 0, 0, 0, 2, 0xAA, 0xBB, 0, 0}, {3, 0x21, 0}, 0},  // data length is free
+        {{3, 0x21, 0, 0, 0, 0, 2, 0xAA, 0xBB, 0, 0}, {3, 0xA1}, 5},
+        {read10, {1}, 0},                 // one byte tells nothing yet
+        {{1, 0x03, 0, 0}, {1, 0x03}, 0},  // a request too short to name its count
+        {{1, 0x07, 0, 0, 0, 0}, {1, 0x07}, 0},
+    };
+    for (const LengthCase& c : cases) {
+        EXPECT_EQ(ExpectedReplyLength(c.request.data(), c.request.size(), c.reply_start.data(),
+                                      c.reply_start.size()),
+                  c.whole)
+            << "function " << int(c.request[1]) << ", reply byte 1 "
+            << (c.reply_start.size() > 1 ? int(c.reply_start[1]) : -1);
+    }
+    EXPECT_EQ(ExpectedReplyLength(nullptr, 0, read10.data(), 2), 0u);
+}
+
 }  // namespace
 }  // namespace veltrona

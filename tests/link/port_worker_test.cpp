@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <future>
+#include <system_error>
+
+#include "devices/bus_devices.h"
 #include "devices/charger/charger_blocks.h"
 #include "link/boot_requests.h"
-#include "link/bus_devices.h"
 #include "link/event_loop.h"
 #include "tests/link/fake_line.h"
 
@@ -48,13 +53,33 @@ struct Recorder final : LinkClient {
 
 class PortWorkerTest : public ::testing::Test {
   protected:
-    void Start(std::array<bool, 3> enabled, PortSettings port = Fast()) {
+    void Make(std::array<bool, 3> enabled) {
         BusDeviceSettings settings;
         settings.enabled = enabled;
         devices = BuildBusDevices(settings);
         auto line = std::make_unique<FakeLine>(&script, &mutex, &written, &last_byte_at);
         worker = std::make_unique<TThreadSyncComPort>(devices, loop, client, std::move(line));
-        ASSERT_TRUE(worker->StartPort(port, "/dev/fake"));
+    }
+
+    void Start(std::array<bool, 3> enabled, PortSettings port = Fast(),
+               FrameEnd frame_end = FrameEnd::kSilence) {
+        Make(enabled);
+        ASSERT_TRUE(worker->StartPort(port, "/dev/fake", frame_end));
+    }
+
+    // Frames written since the given count, failed writes left out.
+    std::vector<testing::WrittenFrame> WrittenSince(std::size_t from) {
+        std::lock_guard lock(mutex);
+        std::vector<testing::WrittenFrame> frames;
+        for (std::size_t i = from; i < written.size(); ++i) {
+            if (!written[i].failed) frames.push_back(written[i]);
+        }
+        return frames;
+    }
+
+    void Locked(const std::function<void()>& fn) {
+        std::lock_guard lock(mutex);
+        fn();
     }
 
     static PortSettings Fast() {
@@ -163,7 +188,7 @@ TEST_F(PortWorkerTest, LateReplyIsDiscardedAndNotCreditedToTheNextRequest) {
     ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 2; }));
     EXPECT_EQ(client.transactions[0], std::make_pair(std::size_t{0}, false));
     EXPECT_EQ(client.transactions[1], std::make_pair(std::size_t{1}, true));
-    EXPECT_EQ(worker->traffic(0).discarded.load(), 1u);
+    EXPECT_EQ(worker->traffic(0).Figures().dropped, 1u);
     ASSERT_EQ(client.received.size(), 1u);
     EXPECT_EQ(client.received[0][0], 3) << "the inverter's own reply, not the charger's";
     EXPECT_FALSE(IsUnreachable(*devices.At(1)));
@@ -208,7 +233,7 @@ TEST_F(PortWorkerTest, RequestThatBuildsToNothingIsSkippedWithoutWaiting) {
     ASSERT_TRUE(RunUntil([&] { return Written() >= 12; }));
     for (const auto& t : client.transactions)
         EXPECT_TRUE(t.second);
-    EXPECT_EQ(worker->traffic(1).timed_out.load(), 0u);
+    EXPECT_EQ(worker->traffic(1).Figures().timed_out, 0u);
     EXPECT_EQ(inverter.boot->pending_operations, 0);
 }
 
@@ -249,6 +274,176 @@ TEST_F(PortWorkerTest, FailedOpenShowsThePlatformTextAndNeverOpens) {
     script.open_ok = true;
     EXPECT_TRUE(worker->StartPort(Fast(), "/dev/fake"));
     ASSERT_TRUE(RunUntil([&] { return client.opened == 1; }));
+}
+
+// The first request of a fresh turn: the charger's first chunk of its first block.
+bool IsFirstChargerRead(const Bytes& frame) {
+    return frame.size() == 8 && frame[0] == 1 && frame[1] == 0x03 &&
+           StartOf(frame) == kChargerBlocks[0].base;
+}
+
+TEST_F(PortWorkerTest, ReopenedPortPollsAgainFromTheFirstDevice) {
+    script.responder = [](const Bytes& r) { return testing::EchoSlave(r); };
+    Start({true, false, false});
+    // A close while the cycle is busy (a request is always queued or out while polling).
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 5; }));
+    worker->StopPort();
+    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    EXPECT_TRUE(worker->IsCycleBusy());
+    const std::size_t before = Written();
+
+    ASSERT_TRUE(worker->StartPort(Fast(), "/dev/fake"));
+    ASSERT_TRUE(RunUntil([&] { return Written() >= before + 5; }));
+    const auto again = WrittenSince(before);
+    EXPECT_TRUE(IsFirstChargerRead(again[0].bytes));
+    EXPECT_EQ(client.opened, 2);
+    // The counters start again at the open.
+    EXPECT_LE(worker->traffic(0).Figures().requests, Written() - before);
+}
+
+TEST_F(PortWorkerTest, StartRightAfterStopEndsTheOldWorkerAndRunsTheNewOne) {
+    script.responder = [](const Bytes& r) { return testing::EchoSlave(r); };
+    Start({true, false, false});
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 3; }));
+    // A worker that runs and was not told to stop keeps the port.
+    EXPECT_FALSE(worker->StartPort(Fast(), "/dev/fake"));
+    worker->StopPort();
+    ASSERT_TRUE(worker->StartPort(Fast(), "/dev/fake"));
+    EXPECT_FALSE(worker->StartPort(Fast(), "/dev/fake")) << "one start is pending already";
+    const std::size_t before = Written();
+    ASSERT_TRUE(RunUntil([&] { return client.opened == 2 && Written() >= before + 3; }));
+    EXPECT_EQ(client.closed, 1);
+    EXPECT_EQ(client.statuses,
+              (std::vector<std::uint16_t>{kStatusOpened, kStatusClosed, kStatusOpened}));
+    EXPECT_TRUE(worker->IsPortOpen());
+}
+
+TEST_F(PortWorkerTest, StopAskedWhileTheOpenIsUnderWayIsKept) {
+    script.hold_open = true;
+    Start({true, true, true});
+    worker->StopPort();
+    Locked([&] { script.hold_open = false; });
+    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    EXPECT_EQ(client.closed, 1);
+    EXPECT_FALSE(worker->IsPortOpen());
+}
+
+TEST_F(PortWorkerTest, ThreadThatCannotStartIsReportedAndLeavesNoWorker) {
+    Make({true, false, false});
+    worker->SetThreadLauncher([](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    EXPECT_FALSE(worker->StartPort(Fast(), "/dev/fake"));
+    EXPECT_EQ(client.messages,
+              (std::vector<std::string>{"Предупреждение: Ошибка создания потока"}));
+    EXPECT_FALSE(worker->IsWorkerActive());
+    worker->SetThreadLauncher([](std::function<void()> body) { return std::thread(body); });
+    ASSERT_TRUE(worker->StartPort(Fast(), "/dev/fake"));
+    ASSERT_TRUE(RunUntil([&] { return client.opened == 1; }));
+}
+
+TEST_F(PortWorkerTest, DestroyingTheWorkerNeverWaitsOnTheIdleInterfaceThread) {
+    Start({true, false, false});
+    // Nobody pumps the loop: the worker's first blocking call (the status line) waits.
+    auto destroyed = std::async(std::launch::async, [&] { worker.reset(); });
+    ASSERT_EQ(destroyed.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(client.opened, 0) << "no callback runs once the owner is going";
+}
+
+TEST_F(PortWorkerTest, FailedWriteKeepsTheLineSilentForAFrameGapBeforeTheNextTry) {
+    script.responder = [](const Bytes& r) { return testing::EchoSlave(r); };
+    script.failing_writes = 1;
+    Start({true, false, false});
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 3; }));
+    std::lock_guard lock(mutex);
+    ASSERT_TRUE(written[0].failed);
+    EXPECT_EQ(written[1].bytes, written[0].bytes) << "the same request is sent again";
+    EXPECT_GE(written[1].at_us - written[0].at_us, kFrameSilenceMicros);
+}
+
+TEST_F(PortWorkerTest, WorkerThreadAsksForARaisedPriority) {
+    errno = 0;
+    const int own = getpriority(PRIO_PROCESS, 0);
+    bool may_raise = false;
+    std::thread([&] { may_raise = setpriority(PRIO_PROCESS, gettid(), own - 1) == 0; }).join();
+    if (!may_raise) GTEST_SKIP() << "this user may not raise a thread's priority";
+    Start({true, false, false});
+    ASSERT_TRUE(RunUntil([&] { return client.opened == 1; }));
+    std::lock_guard lock(mutex);
+    ASSERT_TRUE(script.open_nice.has_value());
+    EXPECT_LT(*script.open_nice, own);
+}
+
+TEST_F(PortWorkerTest, EventWithoutBytesStartsNoFrame) {
+    script.bare_rxchar = true;  // and nothing ever answers
+    PortSettings port = Fast();
+    port.TimeWait = 60000;
+    Start({true, false, false}, port);
+    ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 3; }));
+    for (const auto& t : client.transactions)
+        EXPECT_FALSE(t.second) << "an empty frame ended a transaction as answered";
+}
+
+// Replies by kind of request: a good read, an exception, a bad CRC, silence.
+std::optional<Reply> MixedSlave(const Bytes& r, int& n) {
+    switch (n++ % 4) {
+        case 0:
+            return testing::EchoSlave(r);
+        case 1:
+            return Reply{testing::WithCrc({r[0], static_cast<std::uint8_t>(r[1] | 0x80), 2})};
+        case 2: {
+            Reply reply = *testing::EchoSlave(r);
+            reply.bytes.back() ^= 0xFF;
+            return reply;
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+TEST_F(PortWorkerTest, TrafficCountersCountEachOutcome) {
+    int n = 0;
+    script.responder = [&](const Bytes& r) { return MixedSlave(r, n); };
+    PortSettings port = Fast();
+    port.TimeWait = 300000;  // far beyond a 1 ms answer and its 32 ms, even on a busy machine
+    Start({true, false, false}, port);
+    ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 8; }));
+    worker->StopPort();
+    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    const TrafficFigures f = worker->traffic(0).Figures();
+    // Transaction k ended as MixedSlave's case k % 4; the close may abandon one more request.
+    const std::uint32_t ended = f.replies + f.dropped + f.timed_out;
+    ASSERT_EQ(ended, client.transactions.size());
+    EXPECT_LE(f.requests - ended, 1u);
+    EXPECT_EQ(f.exceptions, (ended + 2) / 4);
+    EXPECT_EQ(f.replies, (ended + 3) / 4 + f.exceptions);
+    EXPECT_EQ(f.dropped, (ended + 1) / 4);
+    EXPECT_EQ(f.timed_out, ended / 4);
+    EXPECT_EQ(FormatTrafficFigures("Тарволен", {1520, 1518, 2, 0, 1}),
+              "Тарволен 1520/1518 t2 c0 e1");
+}
+
+TEST_F(PortWorkerTest, FrameEndByLengthEndsRepliesWithoutTheSilenceAndReadsTheSameValues) {
+    int n = 0;
+    script.responder = [&](const Bytes& r) -> std::optional<Reply> {
+        auto reply = testing::EchoSlave(r);
+        // Every third reply comes in halves 10 ms apart: its first half is no whole reply.
+        if (n++ % 3 == 0) reply->split_gap_us = 10000;
+        return reply;
+    };
+    Start({true, false, false}, Fast(), FrameEnd::kLength);
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 2 * 51; }));
+    const auto frames = WrittenSince(0);
+    std::size_t quick = 0;
+    for (std::size_t i = 1; i < frames.size(); ++i) {
+        if (frames[i].at_us - frames[i - 1].at_us < kFrameSilenceMicros) ++quick;
+    }
+    EXPECT_GT(quick, frames.size() / 2) << "most replies end before 32 ms of silence";
+    for (const auto& t : client.transactions)
+        EXPECT_TRUE(t.second);
+    for (const Bytes& reply : client.received)
+        EXPECT_TRUE(CheckCrc(reply.data(), reply.size())) << "a half reply was taken as whole";
+    EXPECT_EQ(devices.At(0)->blocks[kChargerBlockLive].values_read[5], 0x0605);
 }
 
 }  // namespace

@@ -256,6 +256,14 @@ TEST_F(PtyPort, WriteWaitsForRoomButNotWithoutEnd) {
     EXPECT_EQ(got, data);
 
     EXPECT_FALSE(port_.Write(data.data(), 30'000));  // nobody reads any more
+    // The refused frame's queued rest is dropped, so the next frame goes out at once; only
+    // what the far end had already taken in (its 4 KiB line buffer) comes before it.
+    const Bytes frame{0x01, 0x03, 0x00, 0x00, 0x00, 0x0A, 0xC5, 0xCD};
+    ASSERT_TRUE(port_.Write(frame.data(), frame.size()));
+    const Bytes after = ReadMaster(40'000);
+    ASSERT_GE(after.size(), frame.size());
+    EXPECT_LE(after.size(), 4096 + frame.size());
+    EXPECT_TRUE(std::equal(frame.rbegin(), frame.rend(), after.rbegin()));
 }
 
 TEST_F(PtyPort, HangUpFailsEveryCallAtTheWorkerPace) {

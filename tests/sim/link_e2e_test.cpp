@@ -5,9 +5,9 @@
 #include <cerrno>
 
 #include "devices/bms/bms_blocks.h"
+#include "devices/bus_devices.h"
 #include "devices/charger/charger_blocks.h"
 #include "devices/inverter/inverter_blocks.h"
-#include "link/bus_devices.h"
 #include "link/event_loop.h"
 #include "link/monotonic_clock.h"
 #include "link/port_worker.h"
@@ -167,7 +167,7 @@ TEST_F(LinkEndToEnd, RepliesSlowerThanTheWaitAreDiscarded) {
     port.TimeRest = 40000;
     ASSERT_EQ(bus->Command("delay-us 30000"), "ok");
     Open({true, false, false}, port);
-    ASSERT_TRUE(RunUntil([&] { return worker->traffic(0).discarded.load() >= 3; }));
+    ASSERT_TRUE(RunUntil([&] { return worker->traffic(0).Figures().dropped >= 3; }));
     for (const auto& t : client.transactions)
         EXPECT_FALSE(t.second);
     EXPECT_EQ(devices.At(0)->blocks[kChargerBlockIdent].values_read[0], 0)

@@ -1,9 +1,12 @@
 // veltrona-poll against an RTU server written by others: libmodbus on one end of a socat
 // pseudo-terminal pair, the poller program on the other.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <modbus.h>
+#include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -165,6 +169,46 @@ TEST(PollerPeer, RefusesABadOptionAndAMissingPort) {
     EXPECT_NE(WEXITSTATUS(status), 0);
     RunPoller("--port /nonexistent/tty --rounds 1", status);
     EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+// A device that takes requests and never answers: the poller always has one out.
+TEST(PollerPeer, SignalWhileARequestIsOutEndsAtOnceWithTheSummary) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master) | unlockpt(master), 0);
+        const std::string slave = ptsname(master);
+        const fs::path log = fs::temp_directory_path() /
+                             ("veltrona-poll-signal-" + std::to_string(getpid()) + ".log");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            freopen("/dev/null", "w", stdout);
+            freopen(log.c_str(), "w", stderr);
+            execl(VELTRONA_POLL_PROGRAM, VELTRONA_POLL_PROGRAM, "--port", slave.c_str(), "--device",
+                  "TARVOLEN=1", "--time-wait", "60000", nullptr);
+            _exit(127);
+        }
+        pollfd request{master, POLLIN, 0};
+        ASSERT_EQ(poll(&request, 1, 10000), 1) << "no request reached the device";
+        kill(pid, signal);
+        int status = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const bool ended = WIFEXITED(status) || WIFSIGNALED(status);
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        close(master);
+        ASSERT_TRUE(ended) << "the poller waited for the reply that never comes";
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        std::ifstream in(log);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_NE(text.find("TARVOLEN: requests 1, replies 0"), std::string::npos) << text;
+        fs::remove(log);
+    }
 }
 
 }  // namespace

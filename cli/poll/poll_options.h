@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "link/bus_devices.h"
+#include "devices/bus_devices.h"
 #include "link/port_settings.h"
+#include "link/port_worker.h"
 
 namespace veltrona {
 
@@ -15,6 +16,7 @@ struct PollOptions {
     std::string port;    // a device path, "COMn" or n
     std::string folder;  // where ports/COMn links are looked up
     PortSettings settings;
+    FrameEnd frame_end = FrameEnd::kSilence;
     BusDeviceSettings devices;
     std::uint32_t rounds = 0;   // 0: not bounded by rounds
     std::uint32_t seconds = 0;  // 0: not bounded by time

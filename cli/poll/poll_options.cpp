@@ -1,4 +1,4 @@
-#include "shell/poller/poll_options.h"
+#include "cli/poll/poll_options.h"
 
 #include <charconv>
 #include <cstring>
@@ -19,6 +19,8 @@ const char kPollUsage[] =
     "  --stop-bits 1|1.5|2    (default 1)\n"
     "  --time-rest MS         silence after each transaction (default 20)\n"
     "  --time-wait MS         time allowed for a reply (default 1600)\n"
+    "  --frame-end silence|length  a reply ends after 32 ms of silence (default), or as soon\n"
+    "                         as its bytes form the whole reply and its CRC checks\n"
     "  --device KEY=ADDR      poll this device (TARVOLEN, TL_7150, BMS) at ADDR; repeatable;\n"
     "                         without it every device at the program's default address\n"
     "  --rounds N             stop after N rounds of the cycle\n"
@@ -98,6 +100,9 @@ std::optional<PollOptions> ParsePollOptions(const std::vector<std::string>& args
                     ok = true;
                 }
             }
+        } else if (arg == "--frame-end") {
+            ok = value == "silence" || value == "length";
+            options.frame_end = value == "length" ? FrameEnd::kLength : FrameEnd::kSilence;
         } else if (arg == "--stop-bits") {
             ok = value == "1" || value == "1.5" || value == "2";
             options.settings.StopBits = value == "1" ? 0 : value == "1.5" ? 1 : 2;

@@ -1,4 +1,4 @@
-#include "shell/images.h"
+#include "ui/images.h"
 
 #include <QAction>
 #include <QCoreApplication>

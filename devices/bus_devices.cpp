@@ -1,4 +1,4 @@
-#include "link/bus_devices.h"
+#include "devices/bus_devices.h"
 
 #include "devices/bms/bms_blocks.h"
 #include "devices/charger/charger_blocks.h"

@@ -1,4 +1,4 @@
-#include "shell/interface_texts.h"
+#include "ui/interface_texts.h"
 
 #include <gtest/gtest.h>
 

@@ -4,20 +4,21 @@
 #include <csignal>
 #include <iostream>
 
-#include "link/bus_devices.h"
+#include "cli/poll/csv_poll_client.h"
+#include "cli/poll/poll_options.h"
+#include "devices/bus_devices.h"
 #include "link/catalogue.h"
 #include "link/event_loop.h"
 #include "link/port_names.h"
 #include "link/port_worker.h"
-#include "shell/poller/csv_poll_client.h"
-#include "shell/poller/poll_options.h"
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+// The signal that asked the poller to end, 0 while none did.
+volatile std::sig_atomic_t g_signal = 0;
 
-void OnSignal(int) {
-    g_interrupted = 1;
+void OnSignal(int number) {
+    g_signal = number;
 }
 
 std::string ResolvePort(const veltrona::PollOptions& options) {
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
     CsvPollClient client(std::cout, std::cerr, options->changes_only);
     TThreadSyncComPort worker(devices, loop, client, MakeSystemSerialLine());
     CsvPollClient::WriteHeader(std::cout);
-    if (!worker.StartPort(options->settings, path)) {
+    if (!worker.StartPort(options->settings, path, options->frame_end)) {
         std::cerr << "veltrona-poll: cannot start the port worker\n";
         return 1;
     }
@@ -64,20 +65,23 @@ int main(int argc, char** argv) {
                                              : std::chrono::hours(24 * 365);
     loop.RunUntil(
         [&] {
-            return g_interrupted || client.open_failed() || !worker.IsWorkerActive() ||
+            return g_signal != 0 || client.open_failed() || !worker.IsWorkerActive() ||
                    (options->rounds != 0 && client.rounds() >= options->rounds);
         },
         limit, std::chrono::milliseconds(200));
+    // The worker leaves within one pass of its loop; it never waits for a reply to end.
     worker.StopPort();
     loop.RunUntil([&] { return !worker.IsWorkerActive(); }, std::chrono::seconds(10));
     std::cout.flush();
 
     for (std::size_t i = 0; i < kBusDeviceCount; ++i) {
         if (!options->devices.enabled[i]) continue;
-        const DeviceTraffic& t = worker.traffic(i);
-        std::cerr << DeviceKindKey(i) << ": requests " << t.requests << ", answered " << t.answered
-                  << ", timed out " << t.timed_out << ", discarded frames " << t.discarded << '\n';
+        const TrafficFigures t = worker.traffic(i).Figures();
+        std::cerr << DeviceKindKey(i) << ": requests " << t.requests << ", replies " << t.replies
+                  << ", timed out " << t.timed_out << ", dropped frames " << t.dropped
+                  << ", exceptions " << t.exceptions << '\n';
     }
+    if (g_signal != 0) return 128 + g_signal;
     if (client.open_failed()) {
         std::cerr << "veltrona-poll: cannot open " << path << '\n';
         return 1;

@@ -23,9 +23,9 @@
 #include "shell/form_password.h"
 #include "shell/form_process.h"
 #include "shell/form_settings.h"
-#include "shell/message_box.h"
 #include "shell/program_folder.h"
 #include "sim/sim_bus.h"
+#include "ui/message_box.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "shell/poller/csv_poll_client.h"
+#include "cli/poll/csv_poll_client.h"
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
+#include "devices/bus_devices.h"
 #include "devices/charger/charger_map.h"
-#include "link/bus_devices.h"
 #include "link/catalogue.h"
 #include "link/serial_port.h"
 #include "link/value_format.h"

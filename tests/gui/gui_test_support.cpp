@@ -1,0 +1,107 @@
+#include "tests/gui/gui_test_support.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "shell/form_general.h"
+#include "sim/sim_bus.h"
+
+namespace veltrona {
+
+bool WaitFor(const std::function<bool()>& done, int deadlineMs) {
+    if (done()) return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) loop.quit();
+    });
+    QTimer::singleShot(deadlineMs, &loop, &QEventLoop::quit);
+    poll.start(1);
+    loop.exec();
+    return done();
+}
+
+void WhenModal(std::function<void(QWidget&)> act) {
+    QTimer::singleShot(0, [act = std::move(act)] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        act(*dialog);
+    });
+}
+
+MessageRecorder::MessageRecorder(MessageAnswer answer) : answer(answer) {
+    SetMessageHook([this](const QString& text, const QString& caption, MessageButtons b) {
+        messages.push_back({text, caption, b});
+        return b == MessageButtons::kYesNo ? this->answer : MessageAnswer::kOk;
+    });
+}
+
+MessageRecorder::~MessageRecorder() {
+    SetMessageHook(nullptr);
+}
+
+int MessageRecorder::Count(const QString& text) const {
+    return static_cast<int>(std::count_if(messages.begin(), messages.end(),
+                                          [&](const Message& m) { return m.text == text; }));
+}
+
+bool MessageRecorder::Asked() const {
+    return std::any_of(messages.begin(), messages.end(),
+                       [](const Message& m) { return m.buttons == MessageButtons::kYesNo; });
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string DefaultSettings() {
+    return ReadFile(std::filesystem::path(__FILE__).parent_path().parent_path() / "files" /
+                    "golden" / "SettingsGeneral_default.ini");
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+void WriteSettings(const QTemporaryDir& folder, const std::string& text) {
+    std::ofstream(folder.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary) << text;
+}
+
+void StartStandIns(const QTemporaryDir& folder, std::unique_ptr<sim::SimBus>& bus) {
+    sim::SimOptions options;
+    options.folder = folder.path().toStdString();
+    options.com = kStandInCom;
+    bus = std::make_unique<sim::SimBus>(options);
+    ASSERT_EQ(bus->Start(), "");
+}
+
+void ChooseStandInPort(TFormGeneral& general) {
+    auto* ports = Find<QComboBox>(general, "cbNamePort");
+    const int index =
+        ports->findText(QStringLiteral("COM%1 ").arg(kStandInCom), Qt::MatchStartsWith);
+    ASSERT_GT(index, 0);
+    ports->setCurrentIndex(index);
+    emit ports->activated(index);
+    ASSERT_EQ(Find<QComboBox>(general, "cbBaudratePort")->currentText(), "115200");
+}
+
+void OpenStandInPort(TFormGeneral& general) {
+    ASSERT_NO_FATAL_FAILURE(ChooseStandInPort(general));
+    Find<QPushButton>(general, "btnActionPort")->click();
+    ASSERT_TRUE(WaitFor([&] { return (general.portState() & 0x02) != 0; }));
+}
+
+}  // namespace veltrona
