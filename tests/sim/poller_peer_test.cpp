@@ -117,50 +117,55 @@ std::string RunPoller(const std::string& args, int& status) {
     return out;
 }
 
+// Either rule for the end of a frame reads the same values.
 TEST(PollerPeer, ReadsEveryChargerRegisterFromALibmodbusServer) {
-    const fs::path folder =
-        fs::temp_directory_path() / ("veltrona-peer-" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    {
-        SocatPair pair(folder);
-        ASSERT_TRUE(pair.ready()) << "socat did not create its pseudo-terminals";
-        LibmodbusServer server(pair.b().string());
-        ASSERT_TRUE(server.running());
+    for (const char* frame_end : {"silence", "length"}) {
+        SCOPED_TRACE(frame_end);
+        const fs::path folder =
+            fs::temp_directory_path() / ("veltrona-peer-" + std::to_string(getpid()));
+        fs::create_directories(folder);
+        {
+            SocatPair pair(folder);
+            ASSERT_TRUE(pair.ready()) << "socat did not create its pseudo-terminals";
+            LibmodbusServer server(pair.b().string());
+            ASSERT_TRUE(server.running());
 
-        int status = 0;
-        const std::string csv = RunPoller(
-            "--port " + pair.a().string() + " --device TARVOLEN=1 --rounds 1 --time-rest 1",
-            status);
-        ASSERT_EQ(status, 0) << csv;
+            int status = 0;
+            const std::string csv = RunPoller(
+                "--port " + pair.a().string() +
+                    " --device TARVOLEN=1 --rounds 1 --time-rest 1 --frame-end " + frame_end,
+                status);
+            ASSERT_EQ(status, 0) << csv;
 
-        std::istringstream lines(csv);
-        std::string line;
-        std::getline(lines, line);
-        EXPECT_EQ(line, "time,device,address,raw,value,name");
-        std::map<int, long> raw;
-        while (std::getline(lines, line)) {
-            std::istringstream fields(line);
-            std::string time, device, address, value;
-            std::getline(fields, time, ',');
-            std::getline(fields, device, ',');
-            std::getline(fields, address, ',');
-            std::getline(fields, value, ',');
-            EXPECT_EQ(device, "TARVOLEN");
-            EXPECT_EQ(time.size(), std::string("2026-12-09T08:40:12.345+00:00").size()) << time;
-            raw[std::stoi(address, nullptr, 16)] = std::stol(value);
-        }
-        std::size_t expected = 0;
-        for (const BlockLayout& block : kChargerBlocks) {
-            for (int i = 0; i < block.count; ++i) {
-                const int address = block.base + i;
-                ASSERT_TRUE(raw.count(address)) << std::hex << address;
-                EXPECT_EQ(raw[address], ServerValue(address)) << std::hex << address;
-                ++expected;
+            std::istringstream lines(csv);
+            std::string line;
+            std::getline(lines, line);
+            EXPECT_EQ(line, "time,device,address,raw,value,name");
+            std::map<int, long> raw;
+            while (std::getline(lines, line)) {
+                std::istringstream fields(line);
+                std::string time, device, address, value;
+                std::getline(fields, time, ',');
+                std::getline(fields, device, ',');
+                std::getline(fields, address, ',');
+                std::getline(fields, value, ',');
+                EXPECT_EQ(device, "TARVOLEN");
+                EXPECT_EQ(time.size(), std::string("2026-12-09T08:40:12.345+00:00").size()) << time;
+                raw[std::stoi(address, nullptr, 16)] = std::stol(value);
             }
+            std::size_t expected = 0;
+            for (const BlockLayout& block : kChargerBlocks) {
+                for (int i = 0; i < block.count; ++i) {
+                    const int address = block.base + i;
+                    ASSERT_TRUE(raw.count(address)) << std::hex << address;
+                    EXPECT_EQ(raw[address], ServerValue(address)) << std::hex << address;
+                    ++expected;
+                }
+            }
+            EXPECT_EQ(raw.size(), expected);
         }
-        EXPECT_EQ(raw.size(), expected);
+        fs::remove_all(folder);
     }
-    fs::remove_all(folder);
 }
 
 TEST(PollerPeer, RefusesABadOptionAndAMissingPort) {
