@@ -101,6 +101,8 @@ std::unique_ptr<DeviceModel> Copy(const DeviceModel& m) {
     return c;
 }
 
+std::uint8_t FunctionOf(std::uint8_t op);
+
 // ParseReply with the checks every call must pass: a refused reply changes no data and leaves
 // the awaiting-reply bit alone; a taken one clears it.
 bool CheckedParse(DeviceModel& m, const FrameSlot& slot) {
@@ -112,6 +114,14 @@ bool CheckedParse(DeviceModel& m, const FrameSlot& slot) {
         FUZZ_CHECK(slot.length >= 5 && slot.length <= kFrameCapacity);
         FUZZ_CHECK(CheckCrc(slot.data, slot.length));
         FUZZ_CHECK(slot.data[0] == m.address);
+        // Only the request's own function, and a read or exception reply of its exact length.
+        const std::uint8_t op = m.transaction.operation;
+        FUZZ_CHECK((slot.data[1] & 0x7F) == FunctionOf(op));
+        if ((slot.data[1] & 0x80) != 0 && slot.data[2] != 0) {
+            FUZZ_CHECK(slot.length == 5);
+        } else if (op == kOpRead || op == kOpBootRead) {
+            FUZZ_CHECK(slot.length == 5 + 2 * std::size_t{m.transaction.count});
+        }
     } else {
         FUZZ_CHECK(SameData(m, *before));
         FUZZ_CHECK(m.transaction.state == before->transaction.state);

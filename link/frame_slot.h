@@ -13,6 +13,8 @@ struct FrameSlot {
     std::uint16_t length = 0;
     std::uint16_t capacity = kFrameCapacity;
     bool ready = false;
+    // More bytes arrived than the slot holds: what it holds is no whole frame.
+    bool overflowed = false;
     std::chrono::system_clock::time_point stamp{};
 };
 

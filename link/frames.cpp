@@ -126,6 +126,27 @@ std::size_t SlotLimit(const FrameSlot& slot) {
     return std::min<std::size_t>(slot.capacity, kFrameCapacity);
 }
 
+// The function code each operation sends, and every device here echoes in its reply.
+std::optional<std::uint8_t> FunctionOf(std::uint8_t operation) {
+    switch (operation) {
+        case kOpRead:
+        case kOpBootRead:
+            return kFnRead;
+        case kOpWrite:
+            return kFnWrite;
+        case kOpFlashErase:
+            return kFnErase;
+        case kOpFlashProgram:
+            return kFnProgram;
+        case kOpDeviceOpen:
+            return kFnOpen;
+        case kOpDeviceClose:
+            return kFnClose;
+        default:
+            return std::nullopt;
+    }
+}
+
 // Frame lengths that depend on N.
 std::size_t ReadReplyLength(std::uint16_t count) {
     return 5 + 2 * std::size_t{count};
@@ -269,13 +290,23 @@ bool ParseReply(DeviceModel& model, const FrameSlot& slot) {
     const std::uint8_t* r = slot.data;
     TransactionRecord& t = model.transaction;
 
-    // Step 1: address (a slot claiming more bytes than it holds holds no frame).
-    if (length == 0 || length > SlotLimit(slot) || r[0] != model.address) return false;
+    // Step 1: address (a slot claiming more bytes than it holds holds no frame, and one whose
+    // frame overflowed it holds only the start of a frame).
+    if (slot.overflowed || length == 0 || length > SlotLimit(slot) || r[0] != model.address) {
+        return false;
+    }
     // Step 2: CRC.
     if (!CheckCrc(r, length)) return false;
     // No reply is shorter than an exception reply; a shorter frame carries no real
     // exception byte, so it is refused before step 3 and changes nothing.
     if (length < kMinReply) return false;
+    // A frame of another function is no answer to this request, exception or not: its bytes
+    // would otherwise land in the registers as if the device had sent them.
+    const std::optional<std::uint8_t> function = FunctionOf(t.operation);
+    if (!function || (r[1] & 0x7F) != *function) return false;
+    // An exception reply is exactly 5 bytes (and a read reply exactly 5 + 2N, below): a longer
+    // frame is not what the device sends, though its CRC may check.
+    if ((r[1] & 0x80) != 0 && r[2] != 0 && length != kMinReply) return false;
     // Step 3: the exception code, stored before the checks of step 4 (which include the
     // lengths and ranges below), kept whether or not the later checks pass.
     const std::uint8_t e = (r[1] & 0x80) != 0 ? r[2] : 0;
@@ -285,11 +316,12 @@ bool ParseReply(DeviceModel& model, const FrameSlot& slot) {
     // is read no further than its exception byte and needs kMinReply bytes only.
     if ((t.state & kStateAwaitingReply) == 0) return false;
     auto long_enough = [&](std::size_t normal) { return e != 0 || length >= normal; };
+    auto exactly = [&](std::size_t normal) { return e != 0 || length == normal; };
 
     switch (t.operation) {
         case kOpRead: {
             const std::optional<std::size_t> index = BlockIndex(model);
-            if (!index || !long_enough(ReadReplyLength(t.count))) return false;
+            if (!index || !exactly(ReadReplyLength(t.count))) return false;
             if (e == 0) {
                 RegisterBlock& block = *model.CurrentBlock();
                 for (std::size_t k = 0; k < t.count; ++k) {
@@ -315,7 +347,7 @@ bool ParseReply(DeviceModel& model, const FrameSlot& slot) {
         }
         case kOpBootRead: {
             const std::optional<std::size_t> index = BufferIndex(model);
-            if (!index || !long_enough(ReadReplyLength(t.count))) return false;
+            if (!index || !exactly(ReadReplyLength(t.count))) return false;
             BootRecord& boot = *model.boot;
             if (e != 0) {
                 boot.loader_result = 0xFF;

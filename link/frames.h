@@ -39,17 +39,21 @@ void BuildRequest(DeviceModel& model, FrameSlot& slot);
 
 // Checks a received frame against the model's outstanding request and applies it; true when
 // the reply was taken (the awaiting-reply bit is then cleared). In order:
-//   1. slot.length is 1 to min(slot.capacity, 256) and byte 0 is the model's address;
+//   1. the slot did not overflow, slot.length is 1 to min(slot.capacity, 256) and byte 0 is
+//      the model's address;
 //   2. the CRC checks over slot.length bytes;
 //   -  the frame has at least 5 bytes (the shortest reply, an exception reply); a shorter
 //      frame holds no exception byte and is refused with nothing changed;
+//   -  the function byte without bit 7 is the function the operation sends (3 and 26: 0x03,
+//      12: 0x10, 32: 0x20, 33: 0x21, 34: 0x30, 35: 0x31); another frame is refused with
+//      nothing changed;
 //   3. the exception code E (byte 2 when bit 7 of byte 1 is set, else 0) is stored in the
 //      transaction record, whatever the remaining checks decide;
-//   4. the awaiting-reply bit is set, the request is sound (above) and the frame is long
-//      enough: E != 0 needs 5 bytes; E == 0 needs 5 + 2N for codes 3 and 26, 8 for 12, 6 for
-//      32 and 35, 5 for 34 and 33 (0x21 replies carry "any data": at least one byte, so that
-//      byte 2 read in step 3 is never a CRC byte). The byte count of a read reply is not
-//      examined; its N values are read from byte 3 on.
+//   4. the awaiting-reply bit is set, the request is sound (above) and the frame has the
+//      reply's length: E != 0 exactly 5 bytes; E == 0 exactly 5 + 2N for codes 3 and 26, at
+//      least 8 for 12, 6 for 32 and 35, 5 for 34 and 33 (0x21 replies carry "any data": at
+//      least one byte, so that byte 2 read in step 3 is never a CRC byte). The byte count of
+//      a read reply is not examined; its N values are read from byte 3 on.
 //   5. the reply is applied to the block or bootloader record and the awaiting bit cleared.
 // A refused reply changes nothing but the exception code of step 3.
 bool ParseReply(DeviceModel& model, const FrameSlot& slot);

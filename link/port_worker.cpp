@@ -236,6 +236,8 @@ void TThreadSyncComPort::InitialiseAfterOpen() {
     silence_.Stop();
     reply_.Stop();
     rest_.Stop();
+    quiet_.Stop();
+    quiet_needed_ = false;
     tick_.Start();
     rest_limit_ = settings_.TimeRest;
     flags_ = kWatchEvents | kLineFree;
@@ -245,6 +247,7 @@ void TThreadSyncComPort::InitialiseAfterOpen() {
 void TThreadSyncComPort::ReleaseSlot(FrameSlot& slot) {
     slot.length = 0;
     slot.ready = false;
+    slot.overflowed = false;
 }
 
 void TThreadSyncComPort::RunningPass() {
@@ -281,7 +284,11 @@ void TThreadSyncComPort::RunningPass() {
         flags_ = (flags_ & ~kResting) | kLineFree;
     }
     // A frame still arriving belongs to the last request: nothing goes out over it.
-    if ((flags_ & kLineFree) && !(flags_ & kReceiving)) SendNext();
+    if (quiet_needed_ && quiet_.Exceeded(kFrameSilenceMicros)) {
+        quiet_needed_ = false;
+        quiet_.Stop();
+    }
+    if ((flags_ & kLineFree) && !(flags_ & kReceiving) && !quiet_needed_) SendNext();
     if (wants_ticks_ && tick_.Exceeded(kTickMicros)) {
         NotifyTick();
         tick_.Start();
@@ -300,6 +307,7 @@ std::int64_t TThreadSyncComPort::WaitBudget() const {
     if (flags_ & kReceiving) until(silence_, kFrameSilenceMicros);
     if (flags_ & kRequestOut) until(reply_, settings_.TimeWait);
     if (flags_ & kResting) until(rest_, rest_limit_);
+    if (quiet_needed_) until(quiet_, kFrameSilenceMicros);
     if (wants_ticks_) until(tick_, kTickMicros);
     return std::clamp<std::int64_t>(budget, 0, kIdleWaitMicros);
 }
@@ -315,9 +323,11 @@ void TThreadSyncComPort::ReadBytes() {
     FrameSlot& slot = ring_[ring_write_];
     const std::size_t room = slot.capacity - slot.length;
     const std::size_t kept = std::min(received, room);
+    if (kept < received) slot.overflowed = true;
     std::memcpy(slot.data + slot.length, read_buffer_.data(), kept);
     slot.length = static_cast<std::uint16_t>(slot.length + kept);
     silence_.Start();
+    if (quiet_needed_) quiet_.Start();
     flags_ |= kReceiving;
     if (frame_end_ == FrameEnd::kLength && (flags_ & kRequestOut)) {
         const std::size_t whole =
@@ -373,6 +383,9 @@ void TThreadSyncComPort::EndTransaction() {
         ring_read_ = static_cast<std::uint16_t>((ring_read_ + 1) % ring_.size());
     } else {
         if (traffic != nullptr) traffic->CountTimeout();
+        // A late reply may still come: the line must be quiet for a frame gap first.
+        quiet_needed_ = true;
+        quiet_.Start();
         Blocking([&] {
             if (model != nullptr) {
                 if (model->failures >= 4) {

@@ -168,6 +168,9 @@ class TThreadSyncComPort {
     Timer reply_;
     Timer rest_;
     Timer tick_;
+    // After a time-out: since then no byte for a frame gap, before the next request.
+    Timer quiet_;
+    bool quiet_needed_ = false;
 };
 
 }  // namespace veltrona

@@ -453,26 +453,26 @@ TEST(ParseReply, ReadByteCountDisagreeingWithCountIsReadAsCount) {
     }
 }
 
-TEST(ParseReply, ReadReplyLongerThanNeededReadsOnlyN) {
-    auto m = MakeModel(1);
-    Prefill(m->blocks[0]);
-    SetRequest(*m, kOpRead, 0x0000, 2);
-    FrameSlot tx;
-    BuildRequest(*m, tx);
-    EXPECT_TRUE(ParseReply(*m, Slot(ReadReply(1, Ramp(5, 0x0100)))));
-    EXPECT_EQ(m->blocks[0].values_read[1], 0x0201);
-    EXPECT_EQ(m->blocks[0].values_read[2], 0xA002);
-}
-
-TEST(ParseReply, FunctionCodeOfReplyIsNotCompared) {
-    auto m = MakeModel(1);
-    SetRequest(*m, kOpRead, 0x0000, 2);
-    FrameSlot tx;
-    BuildRequest(*m, tx);
-    // Laid out as a read reply but with function 0x10: still read as operation 3 says.
-    EXPECT_TRUE(ParseReply(*m, Slot(WithCrc({0x01, 0x10, 0x04, 0x12, 0x34, 0x56, 0x78}))));
-    EXPECT_EQ(m->blocks[0].values_read[0], 0x1234);
-    EXPECT_EQ(m->blocks[0].values_read[1], 0x5678);
+// Frames that do not belong to a read of 2 registers at address 1, though their CRC checks.
+TEST(ParseReply, FramesThatAreNoReplyToTheReadChangeNothing) {
+    const Bytes foreign[] = {
+        ReadReply(1, Ramp(5, 0x0100)),                        // longer than 5 + 2N
+        WithCrc({0x01, 0x83, 0x02, 0x00}),                    // exception longer than 5
+        WithCrc({0x01, 0x10, 0x04, 0x12, 0x34, 0x56, 0x78}),  // read layout, function 0x10
+        WithCrc({0x01, 0x04, 0x04, 0x12, 0x34, 0x56, 0x78}),  // function 0x04
+        WithCrc({0x01, 0x84, 0x02}),                          // exception of another function
+    };
+    for (const Bytes& frame : foreign) {
+        auto m = MakeModel(1);
+        Prefill(m->blocks[0]);
+        SetRequest(*m, kOpRead, 0x0000, 2);
+        FrameSlot tx;
+        BuildRequest(*m, tx);
+        const Snapshot before(*m);
+        EXPECT_FALSE(ParseReply(*m, Slot(frame))) << int(frame[1]) << " " << frame.size();
+        EXPECT_TRUE(NothingChanged(*m, before)) << int(frame[1]) << " " << frame.size();
+        EXPECT_TRUE(ParseReply(*m, Slot(ReadReply(1, Ramp(2, 0x0100))))) << "then the reply";
+    }
 }
 
 TEST(ParseReply, WriteReplyEndsTheWrite) {
@@ -705,8 +705,11 @@ TEST(ParseReply, SlotLengthBeyondItsBufferIsNotTaken) {
     rx.length = 9;
     rx.capacity = 8;
     EXPECT_FALSE(ParseReply(*m, rx));
-    EXPECT_TRUE(NothingChanged(*m, before));
     rx.capacity = kFrameCapacity;
+    rx.overflowed = true;  // the start of a longer burst, whose CRC happens to check
+    EXPECT_FALSE(ParseReply(*m, rx));
+    EXPECT_TRUE(NothingChanged(*m, before));
+    rx.overflowed = false;
     EXPECT_TRUE(ParseReply(*m, rx));
 }
 
@@ -789,8 +792,12 @@ TEST(Mended, ShortestSoundFrameOfEachOperation) {
 }
 
 TEST(Mended, ExceptionReplyNeedsFiveBytes) {
-    for (std::uint8_t op : {kOpRead, kOpWrite, kOpBootRead, kOpFlashErase, kOpFlashProgram,
-                            kOpDeviceOpen, kOpDeviceClose}) {
+    const std::pair<std::uint8_t, std::uint8_t> functions[] = {
+        {kOpRead, 0x03},       {kOpWrite, 0x10},        {kOpBootRead, 0x03},
+        {kOpFlashErase, 0x20}, {kOpFlashProgram, 0x21}, {kOpDeviceOpen, 0x30},
+        {kOpDeviceClose, 0x31}};
+    for (const auto [op, function] : functions) {
+        const std::uint8_t failed = function | 0x80;
         auto m = MakeModel(1);
         m->boot->image.assign(8, 0);
         SetRequest(
@@ -803,9 +810,9 @@ TEST(Mended, ExceptionReplyNeedsFiveBytes) {
         m->transaction.exception = 9;
         // Four bytes: address, function with bit 7, CRC. No exception byte: nothing stored.
         const Snapshot before(*m);
-        EXPECT_FALSE(ParseReply(*m, Slot(WithCrc({0x01, 0x83})))) << int(op);
+        EXPECT_FALSE(ParseReply(*m, Slot(WithCrc({0x01, failed})))) << int(op);
         EXPECT_TRUE(NothingChanged(*m, before)) << int(op);
-        EXPECT_TRUE(ParseReply(*m, Slot(WithCrc({0x01, 0x83, 0x03})))) << int(op);
+        EXPECT_TRUE(ParseReply(*m, Slot(WithCrc({0x01, failed, 0x03})))) << int(op);
         EXPECT_EQ(m->transaction.exception, 3);
     }
 }

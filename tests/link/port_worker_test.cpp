@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <future>
 #include <system_error>
@@ -444,6 +445,66 @@ TEST_F(PortWorkerTest, FrameEndByLengthEndsRepliesWithoutTheSilenceAndReadsTheSa
     for (const Bytes& reply : client.received)
         EXPECT_TRUE(CheckCrc(reply.data(), reply.size())) << "a half reply was taken as whole";
     EXPECT_EQ(devices.At(0)->blocks[kChargerBlockLive].values_read[5], 0x0605);
+}
+
+// A reply laid out for the request but with values no register holds: recognisable anywhere.
+Reply Foreign(const Bytes& request, std::int64_t delay_us) {
+    Reply reply = *testing::EchoSlave(request, delay_us);
+    for (std::size_t i = 3; i + 2 < reply.bytes.size(); ++i)
+        reply.bytes[i] = 0xBA;
+    reply.bytes = testing::WithCrc(Bytes(reply.bytes.begin(), reply.bytes.end() - 2));
+    return reply;
+}
+
+bool HoldsForeignValue(const DeviceModel& model) {
+    for (const RegisterBlock& block : model.blocks) {
+        for (const std::uint16_t value : block.values_read) {
+            if (value == 0xBABA) return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(PortWorkerTest, LateReplyAfterATimeOutIsNeverTakenForTheNextRequest) {
+    int requests = 0;
+    // The first reply comes 10 ms after its request timed out; the rest at once.
+    script.responder = [&](const Bytes& r) -> std::optional<Reply> {
+        return ++requests == 1 ? Foreign(r, Fast().TimeWait + 10000) : *testing::EchoSlave(r);
+    };
+    Start({true, false, false});
+    ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 4; }));
+    EXPECT_FALSE(client.transactions[0].second);
+    EXPECT_FALSE(HoldsForeignValue(*devices.At(0)));
+    EXPECT_EQ(worker->traffic(0).Figures().dropped, 1u);
+    std::lock_guard lock(mutex);
+    // The next request waited for the late frame and a frame gap after it.
+    EXPECT_GE(written[1].at_us - written[0].at_us, Fast().TimeWait + 10000 + kFrameSilenceMicros);
+}
+
+TEST_F(PortWorkerTest, LateReplyOfOneDeviceNeverLandsInAnotherAtTheSameAddress) {
+    // Inverter and BMS share address 3; the inverter's (0x3600, 55) read is answered so late
+    // that the BMS's (0x0000, 50) read is out when it arrives, and the BMS says nothing.
+    bool late_sent = false;
+    bool bms_muted = false;
+    script.responder = [&](const Bytes& r) -> std::optional<Reply> {
+        if (StartOf(r) == 0x3600 && r[5] == 55 && !late_sent) {
+            late_sent = true;
+            return Foreign(r, Fast().TimeWait + kFrameSilenceMicros + 40000);
+        }
+        if (late_sent && StartOf(r) == 0x0000 && r[5] == 50 && !bms_muted) {
+            bms_muted = true;
+            return std::nullopt;
+        }
+        return testing::EchoSlave(r);
+    };
+    Start({false, true, true});
+    ASSERT_TRUE(RunUntil([&] {
+        return std::count_if(client.transactions.begin(), client.transactions.end(),
+                             [](const auto& t) { return t.first == 2; }) >= 3;
+    }));
+    EXPECT_FALSE(HoldsForeignValue(*devices.At(2)));
+    EXPECT_FALSE(HoldsForeignValue(*devices.At(1)));
+    EXPECT_EQ(worker->traffic(2).Figures().dropped + worker->traffic(1).Figures().dropped, 1u);
 }
 
 }  // namespace
