@@ -19,6 +19,9 @@ class LinkClient {
     virtual ~LinkClient() = default;
     virtual void OnStatusLine(std::uint16_t /*code*/, WallClock::time_point /*when*/) {}
     virtual void OnWaitError(int /*code*/, WallClock::time_point /*when*/) {}
+    // The adapter is gone while the port is open; the worker looks for it again and reports
+    // the status line of an open port once it is back.
+    virtual void OnLineLost(WallClock::time_point /*when*/) {}
     virtual void OnOpened() {}
     virtual void OnClosed() {}
     // Coalesced: a mask may gather several waits, and ticks may be dropped while one is

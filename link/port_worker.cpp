@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <system_error>
 
@@ -38,6 +39,14 @@ constexpr std::uint8_t kRestartTaken = 2;
 
 std::thread LaunchThread(std::function<void()> body) {
     return std::thread(std::move(body));
+}
+
+// Looked for again once a second while the line is lost.
+constexpr std::int64_t kReconnectMicros = 1'000'000;
+
+// What the event wait reports when the adapter is gone (unplugged, or the line hung up).
+bool IsLineLost(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
 }
 
 // Best effort: an unprivileged user may not raise it, and the link still works.
@@ -201,6 +210,7 @@ void TThreadSyncComPort::Run() {
 }
 
 bool TThreadSyncComPort::OpenLine(bool announce) {
+    line_lost_ = false;
     std::string error;
     if (!line_->Open(settings_, path_, error)) {
         Blocking([&] { client_.ShowMessage(error, "Предупреждение"); });
@@ -208,6 +218,8 @@ bool TThreadSyncComPort::OpenLine(bool announce) {
     }
     InitialiseAfterOpen();
     if (announce) {
+        for (DeviceTraffic& traffic : traffic_)
+            traffic.Reset();
         ReportStatus(kStatusOpened);
         Blocking([this] {
             port_open_ = true;
@@ -223,8 +235,6 @@ bool TThreadSyncComPort::OpenLine(bool announce) {
 // was opening must not be lost.
 void TThreadSyncComPort::InitialiseAfterOpen() {
     posted_->pending_events.store(0);
-    for (DeviceTraffic& traffic : traffic_)
-        traffic.Reset();
     queue_.Clear();
     for (FrameSlot& slot : ring_)
         ReleaseSlot(slot);
@@ -244,6 +254,34 @@ void TThreadSyncComPort::InitialiseAfterOpen() {
     Blocking([this] { wants_ticks_ = client_.WantsTicks(); });
 }
 
+// The port stays open for the user; the device path is looked for again once a second, and
+// meanwhile every request ends unanswered after TimeWait, so the devices turn unreachable.
+void TThreadSyncComPort::LoseLine() {
+    line_->Close();
+    line_lost_ = true;
+    reconnect_.Start();
+    const auto when = WallClock::now();
+    Blocking([&] { client_.OnLineLost(when); });
+}
+
+void TThreadSyncComPort::Reconnect() {
+    std::string error;
+    if (!line_->Open(settings_, path_, error)) {
+        line_->Close();
+        reconnect_.Start();
+        return;
+    }
+    line_lost_ = false;
+    const int reported = last_wait_error_;
+    InitialiseAfterOpen();
+    last_wait_error_ = reported;  // the same failure again is no news
+    ReportStatus(kStatusOpened);
+    Blocking([this] {
+        client_.OnOpened();
+        cycle_.StartCycle();
+    });
+}
+
 void TThreadSyncComPort::ReleaseSlot(FrameSlot& slot) {
     slot.length = 0;
     slot.ready = false;
@@ -256,14 +294,21 @@ void TThreadSyncComPort::RunningPass() {
     std::uint32_t status = 0;
     std::uint16_t mask = 0;
     int error = 0;
-    if (line_->WaitEvent(status, mask, error, WaitBudget())) {
+    if (line_lost_) {
+        // Nothing to wait on: the timers alone run, and the device is looked for again.
+        std::this_thread::sleep_for(std::chrono::microseconds(WaitBudget()));
+        if (reconnect_.Exceeded(kReconnectMicros)) Reconnect();
+    } else if (line_->WaitEvent(status, mask, error, WaitBudget())) {
         flags_ |= kShowEvent;
         if (mask & kEvRxChar) flags_ |= kBytesArrived;
         posted_->pending_events.fetch_or(mask);
-    } else if (error != 0 && error != last_wait_error_) {
-        last_wait_error_ = error;
-        const auto when = WallClock::now();
-        Blocking([&] { client_.OnWaitError(error, when); });
+    } else if (error != 0) {
+        if (error != last_wait_error_) {
+            last_wait_error_ = error;
+            const auto when = WallClock::now();
+            Blocking([&] { client_.OnWaitError(error, when); });
+        }
+        if (IsLineLost(error)) LoseLine();
     }
 
     if (flags_ & kBytesArrived) ReadBytes();
@@ -309,6 +354,7 @@ std::int64_t TThreadSyncComPort::WaitBudget() const {
     if (flags_ & kResting) until(rest_, rest_limit_);
     if (quiet_needed_) until(quiet_, kFrameSilenceMicros);
     if (wants_ticks_) until(tick_, kTickMicros);
+    if (line_lost_) until(reconnect_, kReconnectMicros);
     return std::clamp<std::int64_t>(budget, 0, kIdleWaitMicros);
 }
 
@@ -415,16 +461,17 @@ void TThreadSyncComPort::SendNext() {
         Blocking([&] { cycle_.AfterReply(); });
         return;
     }
-    if (!line_->Write(transmit_.data, transmit_.length)) {
-        // The port dropped what part of the frame it held; the line stays silent for a frame
-        // gap so the device sees the next try as a frame of its own.
-        rest_limit_ = kFrameSilenceMicros;
-        rest_.Start();
-        flags_ = (flags_ & ~kLineFree) | kResting;
+    current_ = model;
+    // A request that could not be written (the port dropped what part of it it held) ends
+    // unanswered after TimeWait like one the device ignores, so a dead line turns the devices
+    // unreachable instead of retrying for ever; the quiet gap after the time-out keeps the
+    // next frame apart from whatever part went out.
+    if (line_lost_ || !line_->Write(transmit_.data, transmit_.length)) {
+        reply_.Start();
+        flags_ = (flags_ & ~kLineFree) | kRequestOut;
         return;
     }
     transmit_.stamp = WallClock::now();
-    current_ = model;
     if (DeviceTraffic* traffic = TrafficOf(device)) traffic->CountRequest();
     Blocking([&] { client_.OnSent(device, *model, transmit_); });
     reply_.Start();

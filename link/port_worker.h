@@ -120,6 +120,8 @@ class TThreadSyncComPort {
     void ReportStatus(std::uint16_t code);
     std::size_t DeviceIndex(const DeviceModel* model) const;
     void ReleaseSlot(FrameSlot& slot);
+    void LoseLine();
+    void Reconnect();
     DeviceTraffic* TrafficOf(std::size_t device);
 
     DeviceList& devices_;
@@ -171,6 +173,9 @@ class TThreadSyncComPort {
     // After a time-out: since then no byte for a frame gap, before the next request.
     Timer quiet_;
     bool quiet_needed_ = false;
+    // The adapter is gone while the port is open for the user: reopened once a second.
+    bool line_lost_ = false;
+    Timer reconnect_;
 };
 
 }  // namespace veltrona

@@ -27,8 +27,7 @@ bool TransactionCycle::TryBoot(DeviceModel& model) {
 
 bool TransactionCycle::TryTurn(DeviceModel& model) {
     if (FirstReadBlock(model)) return FirstReadRequest(model) && Queue(model, kPhaseRead);
-    if (FirstWriteBlock(model)) return TryWrites(model);
-    return TryBoot(model);
+    return TryWrites(model) || TryBoot(model);
 }
 
 void TransactionCycle::StartCycle() {
@@ -48,10 +47,8 @@ void TransactionCycle::AfterReply() {
                 queued = Queue(*model, kPhaseRead);
             } else if (NextReadBlock(*model)) {
                 queued = FirstReadRequest(*model) && Queue(*model, kPhaseRead);
-            } else if (FirstWriteBlock(*model)) {
-                queued = TryWrites(*model);
             } else {
-                queued = TryBoot(*model);
+                queued = TryWrites(*model) || TryBoot(*model);
             }
             break;
         case kPhaseWrite:

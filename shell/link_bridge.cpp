@@ -37,6 +37,10 @@ void LinkBridge::OnWaitError(int code, WallClock::time_point when) {
                                                    QString::fromLocal8Bit(std::strerror(code))));
 }
 
+void LinkBridge::OnLineLost(WallClock::time_point when) {
+    form_.AppendStatusLine(StatusLogLine(when, QStringLiteral("Связь с портом потеряна")));
+}
+
 void LinkBridge::OnOpened() {
     form_.PortOpened();
 }

@@ -18,6 +18,7 @@ class LinkBridge final : public LinkClient {
 
     void OnStatusLine(std::uint16_t code, WallClock::time_point when) override;
     void OnWaitError(int code, WallClock::time_point when) override;
+    void OnLineLost(WallClock::time_point when) override;
     void OnOpened() override;
     void OnClosed() override;
     void OnLineEvents(std::uint16_t mask) override;

@@ -74,8 +74,11 @@ class FakeLine final : public SerialLine {
         Responder responder;
         bool open_ok = true;
         std::string open_error = "No such file or directory";
-        // Error codes WaitEvent reports one after another once the line is "unplugged".
+        // Error codes WaitEvent reports, one per wait, the last one for good.
         std::vector<int> hangup_errors;
+        // The adapter is gone: waits fail with EIO, writes and opens fail.
+        bool unplugged = false;
+        int opens = 0;
         // Open waits while this is set.
         bool hold_open = false;
         // This many writes fail (they are still recorded, as failed).
@@ -101,8 +104,10 @@ class FakeLine final : public SerialLine {
         std::lock_guard lock(*mutex_);
         errno = 0;
         script_->open_nice = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
-        if (!script_->open_ok) error = script_->open_error;
-        return script_->open_ok;
+        ++script_->opens;
+        const bool ok = script_->open_ok && !script_->unplugged;
+        if (!ok) error = script_->open_error;
+        return ok;
     }
     void Close() override {}
 
@@ -115,8 +120,9 @@ class FakeLine final : public SerialLine {
             std::lock_guard lock(*mutex_);
             if (!script_->hangup_errors.empty()) {
                 const std::size_t n = script_->hangup_errors.size();
-                error_code = script_->hangup_errors[std::min(hangup_calls_++ / 5, n - 1)];
+                error_code = script_->hangup_errors[std::min(hangup_calls_++, n - 1)];
             }
+            if (script_->unplugged) error_code = EIO;
         }
         if (error_code != 0) {
             std::this_thread::sleep_for(std::chrono::microseconds(wait_us));
@@ -157,6 +163,7 @@ class FakeLine final : public SerialLine {
         std::optional<Reply> reply;
         {
             std::lock_guard lock(*mutex_);
+            if (script_->unplugged) return false;
             if (script_->failing_writes > 0) {
                 --script_->failing_writes;
                 written_->push_back({now, frame, true});

@@ -27,6 +27,7 @@ using testing::Reply;
 struct Recorder final : LinkClient {
     std::vector<std::uint16_t> statuses;
     std::vector<int> wait_errors;
+    int lost = 0;
     std::vector<std::string> messages;
     std::vector<std::pair<std::size_t, bool>> transactions;
     std::vector<Bytes> received;
@@ -38,6 +39,7 @@ struct Recorder final : LinkClient {
         statuses.push_back(code);
     }
     void OnWaitError(int code, WallClock::time_point) override { wait_errors.push_back(code); }
+    void OnLineLost(WallClock::time_point) override { ++lost; }
     void OnOpened() override { ++opened; }
     void OnClosed() override { ++closed; }
     void OnTick() override { ++ticks; }
@@ -239,12 +241,52 @@ TEST_F(PortWorkerTest, RequestThatBuildsToNothingIsSkippedWithoutWaiting) {
 }
 
 TEST_F(PortWorkerTest, HangUpReportsEachNewErrorCodeOnce) {
+    // A hang-up on every reopen: each loss is reported, each error code only when it is new.
     script.hangup_errors = {EIO, EIO, ENXIO};
     Start({true, false, false});
     ASSERT_TRUE(RunUntil([&] { return client.wait_errors.size() >= 2; }));
-    // Let the loop run on with the last code for a while: no further lines.
-    loop.RunUntil([] { return false; }, 100ms);
+    const int losses = client.lost;
+    ASSERT_TRUE(RunUntil([&] { return client.lost > losses; }));
     EXPECT_EQ(client.wait_errors, (std::vector<int>{EIO, ENXIO}));
+    EXPECT_GE(client.lost, 3);
+}
+
+TEST_F(PortWorkerTest, UnpluggedAdapterTurnsTheDeviceUnreachableAndPollingResumesWhenBack) {
+    script.responder = [](const Bytes& r) { return testing::EchoSlave(r); };
+    PortSettings port = Fast();
+    port.TimeWait = 30000;
+    Start({true, false, false}, port);
+    DeviceModel& charger = *devices.At(0);
+    ASSERT_TRUE(RunUntil([&] { return Written() >= 3; }));
+    Locked([&] { script.unplugged = true; });
+    // Requests that cannot go out end unanswered after TimeWait, five make it unreachable.
+    ASSERT_TRUE(RunUntil([&] { return IsUnreachable(charger); }));
+    EXPECT_EQ(client.lost, 1);
+    EXPECT_EQ(client.wait_errors, (std::vector<int>{EIO}));
+    ASSERT_TRUE(RunUntil([&] {
+        std::lock_guard lock(mutex);
+        return script.opens >= 3;  // the first open and two tries since
+    }));
+    EXPECT_EQ(client.statuses, (std::vector<std::uint16_t>{kStatusOpened}));
+    const std::size_t before = client.transactions.size();
+    Locked([&] { script.unplugged = false; });
+    ASSERT_TRUE(RunUntil(
+        [&] { return client.transactions.size() > before && client.transactions.back().second; }));
+    EXPECT_FALSE(IsUnreachable(charger));
+    EXPECT_EQ(client.statuses, (std::vector<std::uint16_t>{kStatusOpened, kStatusOpened}));
+    EXPECT_EQ(client.opened, 2);
+    EXPECT_EQ(client.lost, 1);
+    EXPECT_TRUE(worker->IsPortOpen());
+}
+
+TEST_F(PortWorkerTest, CloseWhileTheLineIsLostEndsAtOnce) {
+    Start({true, false, false});
+    ASSERT_TRUE(RunUntil([&] { return client.opened == 1; }));
+    Locked([&] { script.unplugged = true; });
+    ASSERT_TRUE(RunUntil([&] { return client.lost == 1; }));
+    worker->StopPort();
+    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }, 2s));
+    EXPECT_EQ(client.closed, 1);
 }
 
 TEST_F(PortWorkerTest, ClosingWhileARequestIsOutAbandonsItAndEnds) {
