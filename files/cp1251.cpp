@@ -7,7 +7,11 @@
 #include <cstddef>
 #include <utility>
 
+#include "files/cp1251_names.h"
+
 namespace veltrona {
+
+const char* cp1251_names::code_page = "CP1251";
 
 namespace {
 
@@ -63,9 +67,10 @@ std::size_t Utf8SequenceLength(std::string_view s) {
 }
 
 template <typename SkipLength>
-std::string Convert(const char* to, const char* from, std::string_view in, std::size_t growth,
-                    SkipLength skip_length) {
+std::optional<std::string> Convert(const char* to, const char* from, std::string_view in,
+                                   std::size_t growth, SkipLength skip_length) {
     Converter converter(to, from);
+    if (!converter.Valid()) return std::nullopt;
     std::string out;
     out.reserve(in.size() * growth);
     while (!in.empty()) {
@@ -112,12 +117,13 @@ constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();
 
 }  // namespace
 
-std::string Utf8ToCp1251(std::string_view utf8) {
-    return Convert("CP1251", "UTF-8", utf8, 1, Utf8SequenceLength);
+std::optional<std::string> Utf8ToCp1251(std::string_view utf8) {
+    return Convert(cp1251_names::code_page, "UTF-8", utf8, 1, Utf8SequenceLength);
 }
 
-std::string Cp1251ToUtf8(std::string_view cp1251) {
-    return Convert("UTF-8", "CP1251", cp1251, 3, [](std::string_view) { return std::size_t{1}; });
+std::optional<std::string> Cp1251ToUtf8(std::string_view cp1251) {
+    return Convert("UTF-8", cp1251_names::code_page, cp1251, 3,
+                   [](std::string_view) { return std::size_t{1}; });
 }
 
 bool SameTextCp1251(std::string_view a, std::string_view b) {

@@ -130,6 +130,13 @@ LineTermios BuildTermios(const termios& current, const PortSettings& settings) {
     return line;
 }
 
+bool IsSupportedBaudrate(std::int32_t rate) {
+    for (const RateEntry& entry : kRates) {
+        if (entry.rate == rate) return true;
+    }
+    return false;
+}
+
 SerialPort::~SerialPort() {
     Close();
 }

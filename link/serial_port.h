@@ -24,6 +24,9 @@ struct LineTermios {
 // 8 data bits, no parity and one stop bit.
 LineTermios BuildTermios(const termios& current, const PortSettings& settings);
 
+// True for the rates the port can run at (300 to 115200 of the usual series, and 256000).
+bool IsSupportedBaudrate(std::int32_t rate);
+
 // A serial line on a POSIX terminal device. Only the port worker thread uses it.
 class SerialPort final : public SerialLine {
   public:

@@ -48,6 +48,7 @@ void CsvPollClient::WriteHeader(std::ostream& out) {
 
 void CsvPollClient::OnStatusLine(std::uint16_t code, WallClock::time_point when) {
     if (code == 1) open_failed_ = true;
+    if (code == 0) line_lost_ = false;
     log_ << FormatIsoMillis(when) << "  " << SerialPort::StatusText(code) << '\n';
 }
 
@@ -55,18 +56,24 @@ void CsvPollClient::OnWaitError(int code, WallClock::time_point when) {
     log_ << FormatIsoMillis(when) << "  " << code << "  " << std::strerror(code) << '\n';
 }
 
+void CsvPollClient::OnLineLost(WallClock::time_point when) {
+    line_lost_ = true;
+    log_ << FormatIsoMillis(when) << "  Связь с портом потеряна\n";
+}
+
 void CsvPollClient::ShowMessage(std::string_view text, std::string_view caption) {
     log_ << caption << ": " << text << '\n';
 }
 
 void CsvPollClient::OnTransaction(std::size_t device, DeviceModel& model, bool answered) {
-    if (!answered || model.phase != kPhaseRead || model.transaction.operation != kOpRead) return;
+    if (model.phase != kPhaseRead || model.transaction.operation != kOpRead) return;
     RegisterBlock* block = model.CurrentBlock();
     if (block == nullptr) return;
     if (first_device_ == SIZE_MAX) first_device_ = device;
     if (device == first_device_ && model.current_block == 0 && block->current_request == 0) {
         ++turns_of_first_;
     }
+    if (!answered) return;
     if (seen_.size() <= device) seen_.resize(device + 1);
     auto& blocks = seen_[device];
     if (blocks.size() < model.blocks.size()) blocks.resize(model.blocks.size());

@@ -17,13 +17,17 @@ class CsvPollClient final : public LinkClient {
 
     void OnStatusLine(std::uint16_t code, WallClock::time_point when) override;
     void OnWaitError(int code, WallClock::time_point when) override;
+    void OnLineLost(WallClock::time_point when) override;
     void OnReceived(const FrameSlot& frame) override { stamp_ = frame.stamp; }
     void OnTransaction(std::size_t device, DeviceModel& model, bool answered) override;
     void ShowMessage(std::string_view text, std::string_view caption) override;
     bool WantsTicks() const override { return false; }
 
     bool open_failed() const { return open_failed_; }
-    // Rounds completed: the first device to be polled has started that many more turns.
+    // The adapter was lost and has not come back.
+    bool line_lost() const { return line_lost_; }
+    // Rounds completed: the first device to be polled has started that many more turns,
+    // answered or not.
     std::uint32_t rounds() const { return turns_of_first_ > 0 ? turns_of_first_ - 1 : 0; }
 
     static void WriteHeader(std::ostream& out);
@@ -33,6 +37,7 @@ class CsvPollClient final : public LinkClient {
     std::ostream& log_;
     bool changes_only_;
     bool open_failed_ = false;
+    bool line_lost_ = false;
     WallClock::time_point stamp_{};
     std::size_t first_device_ = SIZE_MAX;
     std::uint32_t turns_of_first_ = 0;

@@ -86,5 +86,10 @@ int main(int argc, char** argv) {
         std::cerr << "veltrona-poll: cannot open " << path << '\n';
         return 1;
     }
+    // Devices that stay silent are the summary's business; a port that is gone is a failure.
+    if (client.line_lost()) {
+        std::cerr << "veltrona-poll: " << path << " was lost and has not come back\n";
+        return 1;
+    }
     return 0;
 }

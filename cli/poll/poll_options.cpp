@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "link/catalogue.h"
+#include "link/serial_port.h"
 
 namespace veltrona {
 
@@ -13,7 +14,7 @@ const char kPollUsage[] =
     "time,device,address,raw,value,name\n"
     "  --port PATH|COMn|n     serial device, or a COM number resolved like the monitor does\n"
     "  --folder DIR           folder whose ports/COMn links name COM numbers (default: .)\n"
-    "  --baud N               line speed (default 115200)\n"
+    "  --baud N               line speed: 300 to 115200 or 256000 (default 115200)\n"
     "  --data-bits N          5 to 8 (default 8)\n"
     "  --parity none|odd|even (default none)\n"
     "  --stop-bits 1|1.5|2    (default 1)\n"
@@ -86,7 +87,8 @@ std::optional<PollOptions> ParsePollOptions(const std::vector<std::string>& args
         } else if (arg == "--folder") {
             options.folder = value;
         } else if (arg == "--baud") {
-            ok = ToInt(value, 50, 4000000, n);
+            // A rate the port cannot run at would quietly run at 9600.
+            ok = ToInt(value, 50, 4000000, n) && IsSupportedBaudrate(static_cast<std::int32_t>(n));
             options.settings.Baudrate = static_cast<std::int32_t>(n);
         } else if (arg == "--data-bits") {
             ok = ToInt(value, 5, 8, n);

@@ -235,7 +235,8 @@ TEST(ChargerSettingsKeys, KeysAndDescriptionsSpotChecked) {
 TEST(ChargerSettingsKeys, FeedTheSettingsFile) {
     std::vector<std::uint16_t> values(256);
     values[0x38 + 16 * 2 + 8] = 480;
-    const std::string file = ComposeDeviceSettings("TARVOLEN", ChargerSettingsKeys(), values);
+    const std::string file =
+        ComposeDeviceSettings("TARVOLEN", ChargerSettingsKeys(), values).value();
     std::size_t lines = 0;
     for (char c : file)
         if (c == '\n') ++lines;

@@ -8,10 +8,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/atomic_save.h"
 #include "files/cp1251.h"
+#include "files/cp1251_names.h"
 
 namespace veltrona {
 namespace {
@@ -44,6 +46,10 @@ std::string Contents(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+std::string Cp1251(std::string_view utf8) {
+    return Utf8ToCp1251(utf8).value();
+}
+
 std::string Golden() {
     return Contents(std::filesystem::path(__FILE__).parent_path() / "golden" /
                     "device_settings_small.ini");
@@ -60,7 +66,7 @@ class DeviceSettingsFile : public ::testing::Test {
 
     // Loads a file made of the title and the given lines (UTF-8) into target.
     bool LoadLines(const std::string& lines, std::array<std::uint16_t, 4>& target) {
-        const std::string bytes = Utf8ToCp1251(std::string(kTitle) + "\r\n" + lines);
+        const std::string bytes = Cp1251(std::string(kTitle) + "\r\n" + lines);
         MemorySource source(bytes);
         return ReadDeviceSettings(source, kTitle, kKeys, target, recorder_.Sink());
     }
@@ -101,11 +107,43 @@ TEST_F(DeviceSettingsFile, OverwriteAsksFirst) {
     EXPECT_EQ(recorder_.shown, std::vector<std::string>{"Настройки не определены"});
 }
 
+TEST_F(DeviceSettingsFile, ExtensionInOtherLettersIsKept) {
+    for (const auto& [chosen, written] : {std::pair{"a.txt", "a.ini"}, {"b.INI", "b.INI"}}) {
+        ASSERT_TRUE(AtomicSave(folder_ / written, "old"));
+        EXPECT_TRUE(SaveDeviceSettings(folder_ / chosen, kTitle, kKeys, kValues, recorder_.Sink()));
+        EXPECT_EQ(Contents(folder_ / written), Golden()) << chosen;
+    }
+    EXPECT_EQ(recorder_.shown.size(), 2u);  // the overwrite questions
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2);
+}
+
+TEST_F(DeviceSettingsFile, WithoutTheConverterNothingIsWrittenOrTakenOver) {
+    const auto old = folder_ / "old.ini";
+    ASSERT_TRUE(AtomicSave(old, Golden()));
+    const char* const code_page = cp1251_names::code_page;
+    cp1251_names::code_page = "NO-SUCH-CODE-PAGE";
+
+    EXPECT_FALSE(SaveDeviceSettings(folder_ / "new.txt", kTitle, kKeys, kValues, recorder_.Sink()));
+    EXPECT_FALSE(SaveDeviceSettings(old, kTitle, kKeys, kValues, recorder_.Sink()));
+    EXPECT_EQ(recorder_.shown,
+              (std::vector<std::string>{"Ошибка записи файла", "Ошибка записи файла"}));
+    EXPECT_EQ(Contents(old), Golden());
+
+    recorder_.shown.clear();
+    std::array<std::uint16_t, 4> target{9, 9, 9, 9};
+    EXPECT_FALSE(LoadDeviceSettings(old, kTitle, kKeys, target, recorder_.Sink()));
+    EXPECT_EQ(recorder_.shown, std::vector<std::string>{"Ошибка чтения файла"});
+    EXPECT_EQ(target, (std::array<std::uint16_t, 4>{9, 9, 9, 9}));
+
+    cp1251_names::code_page = code_page;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+}
+
 TEST_F(DeviceSettingsFile, LoadRules) {
     std::array<std::uint16_t, 4> target{9, 9, 9, 9};
     // Case ignored in title and keys; unknown keys passed over; an empty value is 0; a signed
     // register's negative value is kept as its two's complement; the last of two lines wins.
-    const std::string bytes = Utf8ToCp1251(
+    const std::string bytes = Cp1251(
         "настройки прибора тарволен\r\n"
         "devicEidentity = -5 // x\r\n"
         "Unknown=abc\r\n"
@@ -117,7 +155,7 @@ TEST_F(DeviceSettingsFile, LoadRules) {
     EXPECT_EQ(target, (std::array<std::uint16_t, 4>{0, 9, 65531, 2}));
     EXPECT_TRUE(recorder_.shown.empty());
 
-    const std::string other_bytes = Utf8ToCp1251("НАСТРОЙКИ ПРИБОРА ТЛ-7150\r\nControlMode=1\r\n");
+    const std::string other_bytes = Cp1251("НАСТРОЙКИ ПРИБОРА ТЛ-7150\r\nControlMode=1\r\n");
     MemorySource other(other_bytes);
     EXPECT_FALSE(ReadDeviceSettings(other, kTitle, kKeys, target, recorder_.Sink()));
     EXPECT_EQ(recorder_.shown, std::vector<std::string>{"Файл не содержит настроек прибора"});

@@ -14,6 +14,7 @@
 
 #include "files/atomic_save.h"
 #include "files/cp1251.h"
+#include "files/cp1251_names.h"
 
 namespace veltrona {
 namespace {
@@ -169,9 +170,16 @@ TEST(Cp1251, ConvertsAndReplaces) {
     EXPECT_EQ(Utf8ToCp1251("a中b😀c"), "a?b?c");
     EXPECT_EQ(Utf8ToCp1251("a\xD0z\xFF"), "a?z?");
     EXPECT_EQ(Cp1251ToUtf8("x\x98y"), "x?y");
-    EXPECT_TRUE(SameTextCp1251(Utf8ToCp1251("Настройки Ёлки tl_7150"),
-                               Utf8ToCp1251("НАСТРОЙКИ ёЛКИ TL_7150")));
-    EXPECT_FALSE(SameTextCp1251(Utf8ToCp1251("Е"), Utf8ToCp1251("Ё")));
+    EXPECT_TRUE(SameTextCp1251(Utf8ToCp1251("Настройки Ёлки tl_7150").value(),
+                               Utf8ToCp1251("НАСТРОЙКИ ёЛКИ TL_7150").value()));
+    EXPECT_FALSE(SameTextCp1251(Utf8ToCp1251("Е").value(), Utf8ToCp1251("Ё").value()));
+
+    // Without a converter nothing converts, rather than every character becoming '?'.
+    const char* const code_page = cp1251_names::code_page;
+    cp1251_names::code_page = "NO-SUCH-CODE-PAGE";
+    EXPECT_EQ(Utf8ToCp1251("Ёж"), std::nullopt);
+    EXPECT_EQ(Cp1251ToUtf8("\xA8\xE6"), std::nullopt);
+    cp1251_names::code_page = code_page;
 }
 
 class TempFolder : public ::testing::Test {

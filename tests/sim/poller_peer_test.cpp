@@ -16,9 +16,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "devices/charger/charger_blocks.h"
 
@@ -174,46 +176,104 @@ TEST(PollerPeer, RefusesABadOptionAndAMissingPort) {
     EXPECT_NE(WEXITSTATUS(status), 0);
     RunPoller("--port /nonexistent/tty --rounds 1", status);
     EXPECT_EQ(WEXITSTATUS(status), 1);
+    RunPoller("--port /dev/null --baud 12345", status);  // would run at 9600
+    EXPECT_EQ(WEXITSTATUS(status), 2);
 }
+
+// The poller on a pseudo-terminal whose device end the test holds.
+class PtyPoller {
+  public:
+    explicit PtyPoller(const std::vector<std::string>& args) {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);  // the poller must not hold it
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        const std::string slave = ptsname(master_);
+        log_ = fs::temp_directory_path() / ("veltrona-poll-" + std::to_string(getpid()) + "-" +
+                                            std::to_string(master_) + ".log");
+        pid_ = fork();
+        if (pid_ == 0) {
+            freopen("/dev/null", "w", stdout);
+            freopen(log_.c_str(), "w", stderr);
+            std::vector<std::string> all{VELTRONA_POLL_PROGRAM, "--port", slave, "--device",
+                                         "TARVOLEN=1"};
+            all.insert(all.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (std::string& a : all)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ~PtyPoller() {
+        if (pid_ > 0 && !ended_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        Unplug();
+        fs::remove(log_);
+    }
+    // True once a request has reached the device end.
+    bool RequestArrived() {
+        pollfd request{master_, POLLIN, 0};
+        return master_ >= 0 && poll(&request, 1, 10000) == 1;
+    }
+    void Unplug() {
+        if (master_ >= 0) close(master_);
+        master_ = -1;
+    }
+    void Signal(int signal) { kill(pid_, signal); }
+    // The exit status, or nullopt when it has not ended within the deadline.
+    std::optional<int> Exit(std::chrono::seconds deadline) {
+        int status = 0;
+        const auto until = std::chrono::steady_clock::now() + deadline;
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() >= until) return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ended_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Log() const {
+        std::ifstream in(log_);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }
+
+  private:
+    int master_ = -1;
+    pid_t pid_ = -1;
+    bool ended_ = false;
+    fs::path log_;
+};
 
 // A device that takes requests and never answers: the poller always has one out.
 TEST(PollerPeer, SignalWhileARequestIsOutEndsAtOnceWithTheSummary) {
     for (const int signal : {SIGINT, SIGTERM}) {
-        const int master = posix_openpt(O_RDWR | O_NOCTTY);
-        ASSERT_GE(master, 0);
-        ASSERT_EQ(grantpt(master) | unlockpt(master), 0);
-        const std::string slave = ptsname(master);
-        const fs::path log = fs::temp_directory_path() /
-                             ("veltrona-poll-signal-" + std::to_string(getpid()) + ".log");
-        const pid_t pid = fork();
-        if (pid == 0) {
-            freopen("/dev/null", "w", stdout);
-            freopen(log.c_str(), "w", stderr);
-            execl(VELTRONA_POLL_PROGRAM, VELTRONA_POLL_PROGRAM, "--port", slave.c_str(), "--device",
-                  "TARVOLEN=1", "--time-wait", "60000", nullptr);
-            _exit(127);
-        }
-        pollfd request{master, POLLIN, 0};
-        ASSERT_EQ(poll(&request, 1, 10000), 1) << "no request reached the device";
-        kill(pid, signal);
-        int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const bool ended = WIFEXITED(status) || WIFSIGNALED(status);
-        if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-        }
-        close(master);
-        ASSERT_TRUE(ended) << "the poller waited for the reply that never comes";
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
-        std::ifstream in(log);
-        const std::string text((std::istreambuf_iterator<char>(in)), {});
-        EXPECT_NE(text.find("TARVOLEN: requests 1, replies 0"), std::string::npos) << text;
-        fs::remove(log);
+        PtyPoller poller({"--time-wait", "60000"});
+        ASSERT_TRUE(poller.RequestArrived());
+        poller.Signal(signal);
+        const std::optional<int> code = poller.Exit(std::chrono::seconds(10));
+        ASSERT_TRUE(code) << "the poller waited for the reply that never comes";
+        EXPECT_EQ(*code, 128 + signal);
+        EXPECT_NE(poller.Log().find("TARVOLEN: requests 1, replies 0"), std::string::npos)
+            << poller.Log();
     }
+}
+
+TEST(PollerPeer, RoundsCountSilentTurnsAndALostPortFailsTheRun) {
+    {
+        PtyPoller silent({"--time-wait", "20", "--rounds", "3"});
+        const std::optional<int> code = silent.Exit(std::chrono::seconds(20));
+        ASSERT_TRUE(code) << "rounds of a silent device were never counted";
+        EXPECT_EQ(*code, 0);
+        EXPECT_NE(silent.Log().find("timed out 4"), std::string::npos) << silent.Log();
+    }
+    PtyPoller lost({"--time-wait", "20", "--seconds", "2"});
+    ASSERT_TRUE(lost.RequestArrived());
+    lost.Unplug();
+    const std::optional<int> code = lost.Exit(std::chrono::seconds(20));
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 1);
+    EXPECT_NE(lost.Log().find("Связь с портом потеряна"), std::string::npos) << lost.Log();
 }
 
 }  // namespace
