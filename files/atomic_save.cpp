@@ -30,22 +30,46 @@ void SyncFolder(const std::filesystem::path& folder) {
     close(fd);
 }
 
+// The file a save replaces: the path itself, or through a symbolic link the regular file it
+// names (renaming over the link would replace it). Empty when the save must be refused.
+std::filesystem::path SaveTarget(const std::filesystem::path& path) {
+    struct stat entry {};
+    if (lstat(path.c_str(), &entry) != 0) return path;  // a new file
+    std::filesystem::path target = path;
+    if (S_ISLNK(entry.st_mode)) {
+        std::error_code error;
+        target = std::filesystem::canonical(path, error);
+        if (error || stat(target.c_str(), &entry) != 0) return {};
+    }
+    // A device or a FIFO is no settings file; it is never replaced.
+    return S_ISREG(entry.st_mode) ? target : std::filesystem::path();
+}
+
+mode_t CurrentUmask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
 }  // namespace
 
 bool AtomicSave(const std::filesystem::path& path, std::string_view bytes) {
+    const std::filesystem::path target = SaveTarget(path);
+    if (target.empty()) return false;
     const std::filesystem::path folder =
-        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string temp = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
 
-    mode_t mode = 0644;
+    // A replaced file keeps its mode, but never one that keeps its owner from reading it back.
+    mode_t mode = 0666 & ~CurrentUmask();
     struct stat old {};
-    if (stat(path.c_str(), &old) == 0) mode = old.st_mode & 07777;
+    if (stat(target.c_str(), &old) == 0) mode = (old.st_mode & 07777) | S_IRUSR | S_IWUSR;
 
     bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
-    ok = ok && rename(temp.c_str(), path.c_str()) == 0;
+    ok = ok && rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         unlink(temp.c_str());
         return false;

@@ -214,6 +214,51 @@ TEST_F(TempFolder, AtomicSaveReplacesAndKeepsMode) {
     EXPECT_FALSE(AtomicSave(folder_ / "missing" / "a.ini", "x"));
 }
 
+mode_t ModeOf(const std::filesystem::path& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 01000;
+}
+
+TEST_F(TempFolder, AtomicSaveModes) {
+    const mode_t saved_mask = umask(027);
+    const auto fresh = folder_ / "new.ini";
+    ASSERT_TRUE(AtomicSave(fresh, "x"));
+    EXPECT_EQ(ModeOf(fresh), 0640u) << "0666 less the umask";
+    umask(saved_mask);
+    // A replaced file keeps its bits, its owner always able to read and write it.
+    const std::pair<mode_t, mode_t> kept[] = {
+        {0000, 0600}, {0444, 0644}, {0640, 0640}, {0755, 0755}};
+    for (const auto [before, after] : kept) {
+        chmod(fresh.c_str(), before);
+        ASSERT_TRUE(AtomicSave(fresh, "y"));
+        EXPECT_EQ(ModeOf(fresh), after) << std::oct << before;
+    }
+}
+
+TEST_F(TempFolder, AtomicSaveThroughALinkToARegularFileOnly) {
+    const auto real = folder_ / "real.ini";
+    ASSERT_TRUE(AtomicSave(real, "old"));
+    const auto link = folder_ / "link.ini";
+    std::filesystem::create_symlink(real, link);
+    ASSERT_TRUE(AtomicSave(link, "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(Contents(real), "new");
+
+    const auto fifo = folder_ / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto to_fifo = folder_ / "to_fifo.ini";
+    std::filesystem::create_symlink(fifo, to_fifo);
+    const auto dangling = folder_ / "dangling.ini";
+    std::filesystem::create_symlink(folder_ / "gone", dangling);
+    for (const auto& refused : {to_fifo, dangling, fifo}) {
+        EXPECT_FALSE(AtomicSave(refused, "x")) << refused;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(to_fifo));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "gone"));
+    EXPECT_EQ(EntryCount(), 5u) << "no temporary file left";
+}
+
 TEST_F(TempFolder, FullDiskLeavesOldFileWhole) {
     const auto path = folder_ / "a.ini";
     ASSERT_TRUE(AtomicSave(path, "old contents\r\n"));
