@@ -12,6 +12,7 @@
 
 #include "devices/bus_devices.h"
 #include "devices/charger/charger_blocks.h"
+#include "link/block_helpers.h"
 #include "link/boot_requests.h"
 #include "link/event_loop.h"
 #include "tests/link/fake_line.h"
@@ -547,6 +548,72 @@ TEST_F(PortWorkerTest, LateReplyOfOneDeviceNeverLandsInAnotherAtTheSameAddress) 
     EXPECT_FALSE(HoldsForeignValue(*devices.At(2)));
     EXPECT_FALSE(HoldsForeignValue(*devices.At(1)));
     EXPECT_EQ(worker->traffic(2).Figures().dropped + worker->traffic(1).Figures().dropped, 1u);
+}
+
+// Frames that answer the charger's first read (0x0000, 8) with what no device sends for it.
+std::optional<Reply> Hostile(const Bytes& request, int kind) {
+    Bytes read = Foreign(request, 1000).bytes;
+    read.resize(read.size() - 2);
+    switch (kind) {
+        case 0:  // two bytes longer than 5 + 2N
+            read.insert(read.end(), {0xBA, 0xBA});
+            break;
+        case 1:  // the layout of a read reply under another function code
+            read[1] = 0x04;
+            break;
+        case 2:  // an exception reply one byte too long
+            read = {read[0], 0x83, 0x02, 0xBA};
+            break;
+        default:  // a burst far over a slot
+            read.resize(1000, 0xBA);
+            break;
+    }
+    return Reply{testing::WithCrc(read)};
+}
+
+TEST_F(PortWorkerTest, RepliesThatDoNotBelongChangeNoRegisterAndCountAsDropped) {
+    for (int kind = 0; kind < 4; ++kind) {
+        SCOPED_TRACE(kind);
+        int n = 0;
+        script.responder = [&](const Bytes& r) {
+            return n++ == 0 ? Hostile(r, kind) : testing::EchoSlave(r);
+        };
+        client.transactions.clear();
+        Start({true, false, false});
+        ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 2; }));
+        EXPECT_TRUE(client.transactions[0].second) << "a frame still ends the transaction";
+        EXPECT_FALSE(HoldsForeignValue(*devices.At(0)));
+        EXPECT_EQ(worker->traffic(0).Figures().dropped, 1u);
+        TearDown();
+    }
+}
+
+// A write reply is taken at 8 bytes or more, so only the overflow refuses the start of a burst
+// whose first 256 bytes happen to end in a valid CRC.
+TEST_F(PortWorkerTest, BurstOverASlotIsNoWriteReply) {
+    script.responder = [](const Bytes& r) -> std::optional<Reply> {
+        if (r[1] != 0x10) return testing::EchoSlave(r);
+        Bytes burst(r.begin(), r.begin() + 6);
+        burst.resize(254, 0xBA);
+        burst = testing::WithCrc(burst);
+        burst.resize(1000, 0xBA);
+        return Reply{burst};
+    };
+    Make({true, false, false});
+    RegisterBlock& settings = devices.At(0)->blocks[kChargerBlockSettings];
+    settings.values_to_write[5] = 0x1234;
+    SetBit(settings.write_request_map, 5);
+    RequestWriteOnce(settings);
+    ASSERT_TRUE(worker->StartPort(Fast(), "/dev/fake"));
+    const auto writes = [&] {
+        std::lock_guard lock(mutex);
+        return std::count_if(written.begin(), written.end(),
+                             [](const auto& w) { return w.bytes[1] == 0x10; });
+    };
+    // Refused, so the write is sent again at the charger's next turn.
+    ASSERT_TRUE(RunUntil([&] { return writes() >= 2; }));
+    EXPECT_FALSE(TestBit(settings.write_done_map, 5));
+    EXPECT_GE(worker->traffic(0).Figures().dropped, 1u);
 }
 
 }  // namespace
