@@ -103,11 +103,7 @@ bool TThreadSyncComPort::StartPort(const PortSettings& settings, const std::stri
     }
     if (port_open_) return false;
     Reap();
-    settings_ = settings;
-    path_ = path;
-    frame_end_ = frame_end;
-    state_.store(kWorkerOpen);
-    run_.store(true);
+    Arm(settings, path, frame_end);
     active_.store(true);
     try {
         thread_ = launcher_([this] { Run(); });
@@ -125,13 +121,19 @@ bool TThreadSyncComPort::StartPort(const PortSettings& settings, const std::stri
 bool TThreadSyncComPort::TakeRestart() {
     std::uint8_t asked = kRestartAsked;
     if (detached_.load() || !restart_.compare_exchange_strong(asked, kRestartTaken)) return false;
-    settings_ = next_settings_;
-    path_ = next_path_;
-    frame_end_ = next_frame_end_;
-    run_.store(true);
-    state_.store(kWorkerOpen);
+    Arm(next_settings_, next_path_, next_frame_end_);
     restart_.store(kNoRestart);
     return true;
+}
+
+// Set before the worker's next run begins: only one thread touches them at that point.
+void TThreadSyncComPort::Arm(const PortSettings& settings, const std::string& path,
+                             FrameEnd frame_end) {
+    settings_ = settings;
+    path_ = path;
+    frame_end_ = frame_end;
+    state_.store(kWorkerOpen);
+    run_.store(true);
 }
 
 void TThreadSyncComPort::Blocking(const std::function<void()>& fn) {

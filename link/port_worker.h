@@ -105,6 +105,7 @@ class TThreadSyncComPort {
 
     void Run();
     bool TakeRestart();
+    void Arm(const PortSettings& settings, const std::string& path, FrameEnd frame_end);
     void Blocking(const std::function<void()>& fn);
     bool OpenLine(bool announce);
     void InitialiseAfterOpen();
