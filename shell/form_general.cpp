@@ -181,6 +181,7 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
     setStatusBar(bar);
 
     LoadProgramSettings(folder_, *settings_, BoxMessages(this));
+    preferences_ = LoadPreferences(folder_);
 
     BusDeviceSettings bus;
     for (std::size_t i = 0; i < kBusDeviceCount; ++i) {
@@ -209,11 +210,18 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
 
 TFormGeneral::~TFormGeneral() {
     if (!ended_) EndLink();
+    // The monitor may outlive this window.
+    if (peers_.monitor != nullptr) peers_.monitor->SetTrafficSource(nullptr);
 }
 
 void TFormGeneral::AttachPeers(const MainWindowPeers& peers) {
     peers_ = peers;
     if (peers_.chrgNet != nullptr) peers_.chrgNet->Attach(chargerLink_);
+    if (peers_.monitor != nullptr) {
+        peers_.monitor->SetTrafficSource([this](std::size_t device) {
+            return worker_ != nullptr ? worker_->traffic(device).Figures() : TrafficFigures{};
+        });
+    }
 }
 
 const PortSettings& TFormGeneral::portSettings() const {
@@ -477,7 +485,9 @@ void TFormGeneral::ActionPort() {
     port.Baudrate = kBaudrates[speed - 1];
     // A worker that has just reported a failed open may still be finishing.
     WaitWhile([this] { return worker_->IsWorkerActive(); });
-    if (!worker_->StartPort(port, ResolveComPath(com, folder_))) {
+    const FrameEnd frameEnd =
+        preferences_.frame_end_by_length ? FrameEnd::kLength : FrameEnd::kSilence;
+    if (!worker_->StartPort(port, ResolveComPath(com, folder_), frameEnd)) {
         Tell(this, QStringLiteral("Ошибка при открытии порта"), kWarning);
         return;
     }
@@ -637,7 +647,8 @@ void TFormGeneral::ShowSettings() {
         addresses[i] = static_cast<std::uint8_t>(settings_->devices[i].address);
         enabled[i] = settings_->devices[i].enabled;
     }
-    dialog->Load(settings_->port, addresses, enabled, (portState_ & kPortOpenBit) != 0);
+    dialog->Load(settings_->port, preferences_.frame_end_by_length, addresses, enabled,
+                 (portState_ & kPortOpenBit) != 0);
     const int result = dialog->exec();
     if (result != TFormSettings::Apply && result != TFormSettings::ApplySave) return;
 
@@ -657,6 +668,13 @@ void TFormGeneral::ShowSettings() {
     worker_->StartCycle();
     if (result == TFormSettings::ApplySave) {
         SaveProgramSettings(folder_, *settings_, BoxMessages(this));
+    }
+    // Our own file: an apply keeps the choice too, as losing it at the next start surprises.
+    if (dialog->frameEndByLength() != preferences_.frame_end_by_length) {
+        preferences_.frame_end_by_length = dialog->frameEndByLength();
+        if (!SavePreferences(folder_, preferences_)) {
+            Tell(this, QStringLiteral("Ошибка записи файла veltrona.ini"), kWarning);
+        }
     }
 }
 

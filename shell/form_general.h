@@ -14,6 +14,7 @@
 #include "link/device_model.h"
 #include "link/port_settings.h"
 #include "shell/link_bridge.h"
+#include "shell/preferences.h"
 
 class QAction;
 class QComboBox;
@@ -130,6 +131,7 @@ class TFormGeneral : public QMainWindow {
 
     std::filesystem::path folder_;
     std::unique_ptr<ProgramSettings> settings_;
+    Preferences preferences_;
     DeviceList devices_;
     std::unique_ptr<ChargerView> chargerView_;
     ChargerLink chargerLink_;

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTextCursor>
 #include <QVBoxLayout>
 #include <QValidator>
@@ -134,11 +135,29 @@ TFormMonitorPort::TFormMonitorPort(QWidget* parent) : QWidget(parent, Qt::Window
     column->addWidget(group);
     column->addStretch();
     column->addWidget(clear, 0, Qt::AlignRight);
-    auto* page = new QHBoxLayout(this);
-    page->setContentsMargins(0, 0, 8, 16);
-    page->setSpacing(14);
-    page->addWidget(log_, 1);
-    page->addLayout(column);
+    auto* content = new QHBoxLayout;
+    content->setContentsMargins(0, 0, 8, 16);
+    content->setSpacing(14);
+    content->addWidget(log_, 1);
+    content->addLayout(column);
+
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("sbMonitorPort"));
+    bar->setSizeGripEnabled(false);
+    for (std::size_t i = 0; i < traffic_.size(); ++i) {
+        traffic_[i] = new QLabel(bar);
+        traffic_[i]->setObjectName(QStringLiteral("labTraffic%1").arg(i));
+        traffic_[i]->setFrameShape(QFrame::StyledPanel);
+        bar->addWidget(traffic_[i], 1);
+    }
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addLayout(content, 1);
+    page->addWidget(bar);
+
+    trafficTimer_.setInterval(kTrafficRefreshMillis);
+    connect(&trafficTimer_, &QTimer::timeout, this, &TFormMonitorPort::RefreshTraffic);
 
     connect(enable, &QPushButton::clicked, this, [this] { SetDisplay(true); });
     connect(disable, &QPushButton::clicked, this, [this] { SetDisplay(false); });
@@ -168,6 +187,30 @@ void TFormMonitorPort::AddSentLine(const std::uint8_t* frame, std::size_t length
 bool TFormMonitorPort::acceptsReceived(const std::uint8_t* frame, std::size_t length) const {
     return Matches(frame, length, 0, received_.addressMask, received_.addressFilter) &&
            Matches(frame, length, 1, received_.commandMask, received_.commandFilter);
+}
+
+void TFormMonitorPort::SetTrafficSource(TrafficSource source) {
+    trafficSource_ = std::move(source);
+    RefreshTraffic();
+}
+
+void TFormMonitorPort::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    RefreshTraffic();
+    trafficTimer_.start();
+}
+
+void TFormMonitorPort::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    trafficTimer_.stop();
+}
+
+void TFormMonitorPort::RefreshTraffic() {
+    for (std::size_t i = 0; i < traffic_.size(); ++i) {
+        traffic_[i]->setText(trafficSource_ ? QString::fromStdString(FormatTrafficFigures(
+                                                  DeviceKindName(i), trafficSource_(i)))
+                                            : QString());
+    }
 }
 
 void TFormMonitorPort::mousePressEvent(QMouseEvent* event) {

@@ -125,6 +125,10 @@ TFormSettings::TFormSettings(QWidget* parent) : QDialog(parent) {
         lists_[kTimeRest]->addItem(QString::number(us / 1000));
     for (std::int32_t us : kTimeWaits)
         lists_[kTimeWait]->addItem(QString::number(us / 1000));
+    frameEnd_ = new QCheckBox(QStringLiteral("Конец кадра по длине"), portGroup);
+    frameEnd_->setObjectName(QStringLiteral("chbFrameEndByLength"));
+    portGrid->addWidget(frameEnd_, static_cast<int>(kLists.size()), 0, 1, 2);
+    connect(frameEnd_, &QCheckBox::toggled, this, [this] { portChanged_ = true; });
 
     auto* deviceGroup = new QGroupBox(QStringLiteral("Устройства"), this);
     deviceGroup->setObjectName(QStringLiteral("cbDeviceService"));
@@ -196,11 +200,13 @@ TFormSettings::TFormSettings(QWidget* parent) : QDialog(parent) {
     page->addLayout(buttons);
 }
 
-void TFormSettings::Load(const PortSettings& port, const std::array<std::uint8_t, 3>& addresses,
+void TFormSettings::Load(const PortSettings& port, bool frame_end_by_length,
+                         const std::array<std::uint8_t, 3>& addresses,
                          const std::array<bool, 3>& enabled, bool port_open) {
     bmsGroup_->hide();
     portOpen_ = port_open;
     port_ = port;
+    frameEndByLength_ = frame_end_by_length;
     addresses_ = addresses;
     toggled_ = {};
     devicesChanged_ = false;
@@ -220,6 +226,11 @@ void TFormSettings::Load(const PortSettings& port, const std::array<std::uint8_t
         lists_[i]->setCurrentIndex(entries[i]);
         lists_[i]->setEnabled(!port_open);
     }
+    {
+        const QSignalBlocker quiet(frameEnd_);
+        frameEnd_->setChecked(frame_end_by_length);
+    }
+    frameEnd_->setEnabled(!port_open);
     portChanged_ = false;
 
     for (std::size_t i = 0; i < kDevices; ++i) {
@@ -243,8 +254,8 @@ void TFormSettings::Confirm(Result result) {
         done(Cancel);
         return;
     }
-    // With the port open the lists cannot be edited, so they are neither demanded nor taken:
-    // the port settings stay exactly as they were handed in.
+    // With the port open the port fields cannot be edited, so they are neither demanded nor
+    // taken: the port settings stay exactly as they were handed in.
     if (!portOpen_) {
         for (std::size_t i = 0; i < lists_.size(); ++i) {
             if (lists_[i]->currentIndex() <= 0) {
@@ -266,6 +277,7 @@ void TFormSettings::TakeEntries() {
     port_.StopBits = static_cast<std::int32_t>(TableIndex(lists_[kStopBits]));
     port_.TimeRest = kTimeRests[TableIndex(lists_[kTimeRest])];
     port_.TimeWait = kTimeWaits[TableIndex(lists_[kTimeWait])];
+    frameEndByLength_ = frameEnd_->isChecked();
 }
 
 }  // namespace veltrona

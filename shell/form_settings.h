@@ -21,10 +21,12 @@ class TFormSettings : public QDialog {
 
     explicit TFormSettings(QWidget* parent = nullptr);
 
-    void Load(const PortSettings& port, const std::array<std::uint8_t, 3>& addresses,
-              const std::array<bool, 3>& enabled, bool port_open);
+    void Load(const PortSettings& port, bool frame_end_by_length,
+              const std::array<std::uint8_t, 3>& addresses, const std::array<bool, 3>& enabled,
+              bool port_open);
 
     PortSettings portSettings() const { return port_; }
+    bool frameEndByLength() const { return frameEndByLength_; }
     std::array<std::uint8_t, 3> addresses() const { return addresses_; }
     // Per device: the enable box was clicked an odd number of times.
     std::array<bool, 3> toggled() const { return toggled_; }
@@ -43,10 +45,12 @@ class TFormSettings : public QDialog {
     void TakeEntries();
 
     std::array<QComboBox*, 7> lists_{};
+    QCheckBox* frameEnd_ = nullptr;
     std::array<DeviceControls, kDevices> devices_{};
     QWidget* bmsGroup_ = nullptr;
 
     PortSettings port_;
+    bool frameEndByLength_ = false;
     std::array<std::uint8_t, kDevices> addresses_{};
     std::array<bool, kDevices> toggled_{};
     bool portChanged_ = false;

@@ -107,6 +107,12 @@ std::string SimBus::Command(const std::string& line) {
         Stop();
         return "ok";
     }
+    // A new pseudo-terminal behind the same COM link, as a re-plugged adapter.
+    if (line == "plug") {
+        if (thread_.joinable()) return "error: plugged";
+        const std::string error = Start();
+        return error.empty() ? "ok" : "error: " + error;
+    }
     std::lock_guard lock(mutex_);
     const double now = Elapsed(started_);
     ChargerErrorCommand fault;
@@ -119,6 +125,16 @@ std::string SimBus::Command(const std::string& line) {
     if (!error.empty()) return "error: " + error;
     charger_.SetTimeScale(options_.switches.time_scale, now);
     return "ok";
+}
+
+std::size_t SimBus::RequestCount() const {
+    std::lock_guard lock(mutex_);
+    return request_count_;
+}
+
+std::vector<Clock::time_point> SimBus::RequestTimes() const {
+    std::lock_guard lock(mutex_);
+    return {request_times_.begin(), request_times_.end()};
 }
 
 void SimBus::Run() {
@@ -166,6 +182,9 @@ void SimBus::Serve(std::span<const std::uint8_t> request, Clock::time_point rece
     std::uint32_t turnaround_us = 0;
     {
         std::lock_guard lock(mutex_);
+        ++request_count_;
+        request_times_.push_back(received);
+        if (request_times_.size() > kRequestLog) request_times_.pop_front();
         reply = slave_.Handle(request, options_.switches, seconds);
         turnaround_us = options_.switches.turnaround_us;
     }

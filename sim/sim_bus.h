@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sim/bms_sim.h"
 #include "sim/charger_sim.h"
@@ -34,8 +36,15 @@ class SimBus {
     std::string ClientPath() const;
     const std::string& LinkPath() const { return link_path_; }
 
-    // A line command (see ApplySwitchCommand, plus "unplug"): "ok" or "error: reason".
+    // A line command (see ApplySwitchCommand, plus "unplug" and "plug"): "ok" or "error:
+    // reason".
     std::string Command(const std::string& line);
+
+    // Requests framed since construction, muted ones too, and when the latest kRequestLog of
+    // them arrived, oldest first; any thread.
+    static constexpr std::size_t kRequestLog = 4096;
+    std::size_t RequestCount() const;
+    std::vector<std::chrono::steady_clock::time_point> RequestTimes() const;
 
   private:
     void Run();
@@ -52,7 +61,9 @@ class SimBus {
     std::string link_path_;
     std::chrono::steady_clock::time_point started_;
 
-    mutable std::mutex mutex_;  // guards options_.switches and line_
+    mutable std::mutex mutex_;  // guards options_.switches, line_ and the request log
+    std::size_t request_count_ = 0;
+    std::deque<std::chrono::steady_clock::time_point> request_times_;
     std::thread thread_;
     std::atomic<bool> stop_{false};
     int wake_[2] = {-1, -1};

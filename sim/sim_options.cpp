@@ -130,7 +130,7 @@ const char kUsage[] =
     "  --help                 this text\n"
     "Line commands on standard input: mute DEVICE, unmute DEVICE, delay-us N,\n"
     "corrupt-crc on|off, reply-address A|off, exception F L C|off, time-scale N,\n"
-    "charger-error big|small|close|err CODE, charger-error clear, unplug, quit.\n";
+    "charger-error big|small|close|err CODE, charger-error clear, unplug, plug, quit.\n";
 
 std::string_view DeviceName(DeviceId id) {
     return kDeviceNames[static_cast<std::size_t>(id)];

@@ -42,7 +42,7 @@ class SettingsDialogTest : public DialogTest {
   protected:
     void Show(const PortSettings& port, std::array<std::uint8_t, 3> addresses = {1, 2, 3},
               std::array<bool, 3> enabled = {true, true, false}, bool open = false) {
-        dialog.Load(port, addresses, enabled, open);
+        dialog.Load(port, false, addresses, enabled, open);
         dialog.show();
     }
     QComboBox* List(const char* name) { return Find<QComboBox>(dialog, name); }
@@ -156,9 +156,10 @@ TEST_F(SettingsDialogTest, OpenPortLocksTheListsButNotTheDevices) {
     PortSettings port;
     port.TimeRest = 0;
     Show(port, {10, 20, 30}, {true, true, false}, true);
-    for (const char* name : {"cbNamePort", "cbBaudratePort", "cbDataBitsPort", "cbParityPort",
-                             "cbStopBitsPort", "cbTimeRestPort", "cbTimeWaitPort"}) {
-        EXPECT_FALSE(List(name)->isEnabled()) << name;
+    for (const char* name :
+         {"cbNamePort", "cbBaudratePort", "cbDataBitsPort", "cbParityPort", "cbStopBitsPort",
+          "cbTimeRestPort", "cbTimeWaitPort", "chbFrameEndByLength"}) {
+        EXPECT_FALSE(Find<QWidget>(dialog, name)->isEnabled()) << name;
     }
     EXPECT_FALSE(Find<QWidget>(dialog, "gbBmsService")->isVisible());
     EXPECT_TRUE(Find<QLineEdit>(dialog, "eDcacBoxRs485Addr")->isReadOnly());

@@ -6,15 +6,19 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "shell/empty_forms.h"
@@ -38,6 +42,23 @@ void WriteSettingsWithoutCharger(const QTemporaryDir& folder) {
     WriteSettings(folder,
                   Replace(DefaultSettings(), "TARVOLEN                                =YES //",
                           "TARVOLEN                                =NO  //"));
+}
+
+// Of the next `count` gaps between requests reaching the stand-ins, how many are shorter than
+// the silence that ends a frame.
+int GapsUnderSilence(sim::SimBus& bus, int count) {
+    const auto from = std::chrono::steady_clock::now();
+    std::vector<std::chrono::steady_clock::time_point> times;
+    EXPECT_TRUE(WaitFor([&] {
+        times = bus.RequestTimes();
+        return times.end() - std::upper_bound(times.begin(), times.end(), from) > count;
+    }));
+    std::size_t i = std::upper_bound(times.begin(), times.end(), from) - times.begin();
+    int under = 0;
+    for (const std::size_t end = std::min(times.size(), i + count + 1); i + 1 < end; ++i) {
+        if (times[i + 1] - times[i] < std::chrono::milliseconds(32)) ++under;
+    }
+    return under;
 }
 
 QRgb Colour(QWidget& root, const char* name) {
@@ -215,8 +236,11 @@ TEST_F(FormGeneralTest, OpensAndClosesTheStandInsPortWithStatusLinesAndIndicator
     EXPECT_EQ(Colour(general, "shpPortEvRxchar"), 0xC0C0C0u);
     EXPECT_TRUE(recorder_.messages.empty());
 
-    // The port opens again after a close.
+    // The port opens again after a close, and polling resumes.
+    const std::size_t closedAt = bus_->RequestCount();
+    bus_->Command("unmute charger");
     OpenPortAndCheck(general);
+    EXPECT_TRUE(WaitFor([&] { return bus_->RequestCount() > closedAt + 3; }));
 }
 
 TEST_F(FormGeneralTest, AccessCodeSwitchesOnTheExtendedModeAndTheTrafficMonitor) {
@@ -256,6 +280,21 @@ TEST_F(FormGeneralTest, AccessCodeSwitchesOnTheExtendedModeAndTheTrafficMonitor)
         const QString text = traffic->toPlainText();
         return text.contains(QStringLiteral("tx")) && text.contains(QStringLiteral("rx"));
     })) << traffic->toPlainText().toStdString();
+}
+
+TEST_F(FormGeneralTest, MonitorStatusBarShowsEachDevicesTraffic) {
+    StartStandIns();
+    TFormGeneral& general = Start();
+    windows_->monitor->show();
+    OpenPortAndCheck(general);
+    auto* charger = Find<QLabel>(*windows_->monitor, "labTraffic0");
+    static const QRegularExpression figures(
+        QStringLiteral("^Тарволен (\\d+)/\\d+ t\\d+ c\\d+ e\\d+$"));
+    EXPECT_TRUE(WaitFor([&] {
+        const QRegularExpressionMatch match = figures.match(charger->text());
+        return match.hasMatch() && match.captured(1).toInt() > 0;
+    })) << charger->text().toStdString();
+    EXPECT_TRUE(Find<QLabel>(*windows_->monitor, "labTraffic1")->text().startsWith("ТЛ-7150 "));
 }
 
 TEST_F(FormGeneralTest, ClosingWithThePortOpenAsksAndClosesThePortFirst) {
@@ -336,6 +375,40 @@ TEST_F(FormGeneralTest, SettingsDialogResultTogglesDevicesMovesAddressesAndSaves
     EXPECT_EQ(restarted.devices().At(0)->address, 2);
     EXPECT_EQ(restarted.devices().At(1)->address, 3);
     EXPECT_TRUE(recorder_.messages.empty());
+}
+
+TEST_F(FormGeneralTest, FrameEndByLengthIsKeptInItsOwnFileAndEndsRepliesWithoutSilence) {
+    const std::string settings =
+        Replace(DefaultSettings(), "TimeRest                                =20000",
+                "TimeRest                                =10000");
+    WriteSettings(folder_, settings);
+    StartStandIns();
+    TFormGeneral& general = Start();
+
+    // By silence every request waits a frame gap after the last reply.
+    OpenPortAndCheck(general);
+    EXPECT_EQ(GapsUnderSilence(*bus_, 30), 0);
+    Find<QPushButton>(general, "btnActionPort")->click();
+    ASSERT_TRUE(WaitFor([&] { return general.portState() == 0; }));
+
+    WhenModal([](QWidget& dialog) {
+        Find<QCheckBox>(dialog, "chbFrameEndByLength")->click();
+        Find<QPushButton>(dialog, "btnApply")->click();
+    });
+    Find<QAction>(general, "menuSettings")->trigger();
+    const QSettings saved(folder_.filePath("veltrona.ini"), QSettings::IniFormat);
+    EXPECT_TRUE(saved.value("Link/FrameEndByLength").toBool());
+    EXPECT_EQ(ReadFile(folder_.filePath("SettingsGeneral.ini").toStdString()), settings);
+
+    OpenPortAndCheck(general);
+    EXPECT_GT(GapsUnderSilence(*bus_, 30), 15);
+
+    // A restart shows the choice.
+    windows_.reset();
+    TFormGeneral& restarted = Start();
+    WhenModal([](QWidget& dialog) { Find<QPushButton>(dialog, "btnCancel")->click(); });
+    Find<QAction>(restarted, "menuSettings")->trigger();
+    EXPECT_TRUE(Find<QCheckBox>(*windows_->settings, "chbFrameEndByLength")->isChecked());
 }
 
 }  // namespace

@@ -111,6 +111,12 @@ class PortWorkerTest : public ::testing::Test {
 
     std::mutex mutex;
     FakeLine::Script script;
+    // What the responders keep between requests: members, since the worker may still call a
+    // responder after the test body has ended, until TearDown has stopped it.
+    int calls = 0;
+    bool mute = false;
+    bool late_sent = false;
+    bool bms_muted = false;
     std::vector<testing::WrittenFrame> written;
     std::int64_t last_byte_at = 0;
     EventLoop loop;
@@ -153,7 +159,7 @@ TEST_F(PortWorkerTest, ChargerTurnReadsEveryChunkInOrderWithRestAfterEachReply) 
 }
 
 TEST_F(PortWorkerTest, FiveMissesMarkUnreachableAndOneAnswerClearsIt) {
-    bool mute = true;
+    mute = true;
     script.responder = [&](const Bytes& r) { return mute ? std::nullopt : testing::EchoSlave(r); };
     PortSettings port = Fast();
     port.TimeWait = 40000;  // covers a 1 ms answer and the 32 ms that end its frame
@@ -179,10 +185,9 @@ TEST_F(PortWorkerTest, FiveMissesMarkUnreachableAndOneAnswerClearsIt) {
 }
 
 TEST_F(PortWorkerTest, LateReplyIsDiscardedAndNotCreditedToTheNextRequest) {
-    int requests = 0;
     script.responder = [&](const Bytes& r) -> std::optional<Reply> {
         // The charger's first reply starts 5 ms after its 40 ms time-out.
-        return testing::EchoSlave(r, ++requests == 1 ? 45000 : 1000);
+        return testing::EchoSlave(r, ++calls == 1 ? 45000 : 1000);
     };
     PortSettings port = Fast();
     port.TimeWait = 40000;
@@ -254,9 +259,7 @@ TEST_F(PortWorkerTest, HangUpReportsEachNewErrorCodeOnce) {
 
 TEST_F(PortWorkerTest, UnpluggedAdapterTurnsTheDeviceUnreachableAndPollingResumesWhenBack) {
     script.responder = [](const Bytes& r) { return testing::EchoSlave(r); };
-    PortSettings port = Fast();
-    port.TimeWait = 30000;
-    Start({true, false, false}, port);
+    Start({true, false, false});
     DeviceModel& charger = *devices.At(0);
     ASSERT_TRUE(RunUntil([&] { return Written() >= 3; }));
     Locked([&] { script.unplugged = true; });
@@ -446,8 +449,7 @@ std::optional<Reply> MixedSlave(const Bytes& r, int& n) {
 }
 
 TEST_F(PortWorkerTest, TrafficCountersCountEachOutcome) {
-    int n = 0;
-    script.responder = [&](const Bytes& r) { return MixedSlave(r, n); };
+    script.responder = [&](const Bytes& r) { return MixedSlave(r, calls); };
     PortSettings port = Fast();
     port.TimeWait = 300000;  // far beyond a 1 ms answer and its 32 ms, even on a busy machine
     Start({true, false, false}, port);
@@ -468,11 +470,10 @@ TEST_F(PortWorkerTest, TrafficCountersCountEachOutcome) {
 }
 
 TEST_F(PortWorkerTest, FrameEndByLengthEndsRepliesWithoutTheSilenceAndReadsTheSameValues) {
-    int n = 0;
     script.responder = [&](const Bytes& r) -> std::optional<Reply> {
         auto reply = testing::EchoSlave(r);
         // Every third reply comes in halves 10 ms apart: its first half is no whole reply.
-        if (n++ % 3 == 0) reply->split_gap_us = 10000;
+        if (calls++ % 3 == 0) reply->split_gap_us = 10000;
         return reply;
     };
     Start({true, false, false}, Fast(), FrameEnd::kLength);
@@ -509,10 +510,9 @@ bool HoldsForeignValue(const DeviceModel& model) {
 }
 
 TEST_F(PortWorkerTest, LateReplyAfterATimeOutIsNeverTakenForTheNextRequest) {
-    int requests = 0;
     // The first reply comes 10 ms after its request timed out; the rest at once.
     script.responder = [&](const Bytes& r) -> std::optional<Reply> {
-        return ++requests == 1 ? Foreign(r, Fast().TimeWait + 10000) : *testing::EchoSlave(r);
+        return ++calls == 1 ? Foreign(r, Fast().TimeWait + 10000) : *testing::EchoSlave(r);
     };
     Start({true, false, false});
     ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 4; }));
@@ -527,8 +527,6 @@ TEST_F(PortWorkerTest, LateReplyAfterATimeOutIsNeverTakenForTheNextRequest) {
 TEST_F(PortWorkerTest, LateReplyOfOneDeviceNeverLandsInAnotherAtTheSameAddress) {
     // Inverter and BMS share address 3; the inverter's (0x3600, 55) read is answered so late
     // that the BMS's (0x0000, 50) read is out when it arrives, and the BMS says nothing.
-    bool late_sent = false;
-    bool bms_muted = false;
     script.responder = [&](const Bytes& r) -> std::optional<Reply> {
         if (StartOf(r) == 0x3600 && r[5] == 55 && !late_sent) {
             late_sent = true;
@@ -574,9 +572,9 @@ std::optional<Reply> Hostile(const Bytes& request, int kind) {
 TEST_F(PortWorkerTest, RepliesThatDoNotBelongChangeNoRegisterAndCountAsDropped) {
     for (int kind = 0; kind < 4; ++kind) {
         SCOPED_TRACE(kind);
-        int n = 0;
+        calls = 0;
         script.responder = [&](const Bytes& r) {
-            return n++ == 0 ? Hostile(r, kind) : testing::EchoSlave(r);
+            return calls++ == 0 ? Hostile(r, kind) : testing::EchoSlave(r);
         };
         client.transactions.clear();
         Start({true, false, false});

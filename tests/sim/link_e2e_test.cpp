@@ -1,8 +1,10 @@
 // The real port worker, cycle and serial port against the stand-ins on a pseudo-terminal.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "devices/bms/bms_blocks.h"
 #include "devices/bus_devices.h"
@@ -42,11 +44,18 @@ struct Recorder final : LinkClient {
         statuses.push_back(code);
     }
     void OnWaitError(int code, WallClock::time_point) override { wait_errors.push_back(code); }
+    void OnLineLost(WallClock::time_point) override { ++lost; }
+    int lost = 0;
 };
 
 class LinkEndToEnd : public ::testing::Test {
   protected:
     void SetUp() override {
+        folder =
+            std::filesystem::temp_directory_path() / ("veltrona-e2e-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        options.folder = folder.string();
+        options.com = 9;
         options.switches.turnaround_us = 500;
         bus = std::make_unique<sim::SimBus>(options);
         ASSERT_EQ(bus->Start(), "");
@@ -65,7 +74,7 @@ class LinkEndToEnd : public ::testing::Test {
     static PortSettings Quick() {
         PortSettings port;
         port.TimeRest = 1000;
-        port.TimeWait = 100000;
+        port.TimeWait = 1000000;  // a reply needs about 33 ms; the rest is room for a busy machine
         return port;
     }
 
@@ -80,8 +89,10 @@ class LinkEndToEnd : public ::testing::Test {
             worker.reset();
         }
         bus->Stop();
+        std::filesystem::remove_all(folder);
     }
 
+    std::filesystem::path folder;
     sim::SimOptions options;
     std::unique_ptr<sim::SimBus> bus;
     EventLoop loop;
@@ -185,6 +196,32 @@ TEST_F(LinkEndToEnd, UnplugGivesOneStatusLinePerErrorCode) {
     worker->StopPort();
     ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }, 10s));
     EXPECT_EQ(client.statuses.back(), kStatusClosed);
+}
+
+// The adapter pulled for three seconds and plugged back behind the same COM link.
+TEST_F(LinkEndToEnd, PulledAdapterTurnsTheDeviceUnreachableAndPollingResumesWhenPluggedBack) {
+    BusDeviceSettings settings;
+    settings.enabled = {true, false, false};
+    devices = BuildBusDevices(settings);
+    worker = std::make_unique<TThreadSyncComPort>(devices, loop, client, MakeSystemSerialLine());
+    PortSettings port = Quick();
+    port.TimeWait = 200000;  // five of them while the adapter is out, and room for a reply
+    ASSERT_TRUE(worker->StartPort(port, bus->LinkPath()));
+    ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 3; }));
+    ASSERT_EQ(bus->Command("unplug"), "ok");
+    ASSERT_TRUE(RunUntil([&] { return IsUnreachable(*devices.At(0)); }, 10s));
+    EXPECT_EQ(client.lost, 1);
+    loop.RunUntil([] { return false; }, 3s);
+    EXPECT_TRUE(IsUnreachable(*devices.At(0)));
+    ASSERT_EQ(bus->Command("plug"), "ok");
+    const std::size_t before = client.transactions.size();
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            return client.transactions.size() > before + 3 && client.transactions.back().second;
+        },
+        10s));
+    EXPECT_FALSE(IsUnreachable(*devices.At(0)));
+    EXPECT_EQ(client.statuses, (std::vector<std::uint16_t>{kStatusOpened, kStatusOpened}));
 }
 
 TEST_F(LinkEndToEnd, ClosingWhileARequestIsOutEndsAtOnce) {

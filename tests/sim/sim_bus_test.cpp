@@ -115,6 +115,9 @@ TEST_F(SimBusTest, AnnouncesItsPortAndAnswersOverThePty) {
     const Bytes status = again.Ask(junk_then_read, 105);
     ASSERT_EQ(status.size(), 105u);
     EXPECT_EQ(status[8], BmsSim::kCells);  // design cell number, register 2
+    // Each request is logged once, the one behind junk too.
+    EXPECT_EQ(bus.RequestCount(), 2u);
+    EXPECT_EQ(bus.RequestTimes().size(), 2u);
 
     bus.Stop();
     EXPECT_FALSE(std::filesystem::is_symlink(folder + "/ports/COM4"));
@@ -132,6 +135,7 @@ TEST_F(SimBusTest, LineCommandsAndUnplug) {
     // Something must come back for the test to end: the BMS's link block, right after.
     client.Send(WithCrc({3, 0x03, 0x68, 0x01, 0x00, 0x01}));
     EXPECT_EQ(client.Receive(7), WithCrc({3, 0x03, 0x02, 0x00, 4}));  // its baud index
+    EXPECT_EQ(bus.RequestCount(), 2u);  // the muted device's request too
     EXPECT_EQ(bus.Command("unmute charger"), "ok");
     EXPECT_EQ(bus.Command("corrupt-crc on"), "ok");
     const Bytes bent = client.Ask(read, 7);

@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     ok = Save(*windows.about, folder, QStringLiteral("TFormAbout")) && ok;
     ok = Save(*windows.stat, folder, QStringLiteral("TFormStat")) && ok;
     ok = Save(*windows.enableStat, folder, QStringLiteral("TFormEnableStat")) && ok;
-    windows.settings->Load(general.portSettings(), {1, 3, 3}, {true, true, true}, false);
+    windows.settings->Load(general.portSettings(), false, {1, 3, 3}, {true, true, true}, false);
     ok = Save(*windows.settings, folder, QStringLiteral("TFormSettings")) && ok;
     ok = Save(*windows.chrgNet, folder, QStringLiteral("TFormChrgNet")) && ok;
     windows.process->Prepare(0, 10, QStringLiteral("Сохранение настроек"));
