@@ -228,7 +228,7 @@ TEST_F(TempFolder, AtomicSaveModes) {
     // A replaced file keeps its bits, its owner always able to read and write it.
     const std::pair<mode_t, mode_t> kept[] = {
         {0000, 0600}, {0444, 0644}, {0640, 0640}, {0755, 0755}};
-    for (const auto [before, after] : kept) {
+    for (const auto& [before, after] : kept) {
         chmod(fresh.c_str(), before);
         ASSERT_TRUE(AtomicSave(fresh, "y"));
         EXPECT_EQ(ModeOf(fresh), after) << std::oct << before;

@@ -796,7 +796,7 @@ TEST(Mended, ExceptionReplyNeedsFiveBytes) {
         {kOpRead, 0x03},       {kOpWrite, 0x10},        {kOpBootRead, 0x03},
         {kOpFlashErase, 0x20}, {kOpFlashProgram, 0x21}, {kOpDeviceOpen, 0x30},
         {kOpDeviceClose, 0x31}};
-    for (const auto [op, function] : functions) {
+    for (const auto& [op, function] : functions) {
         const std::uint8_t failed = function | 0x80;
         auto m = MakeModel(1);
         m->boot->image.assign(8, 0);
