@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_table_widget.h"
@@ -29,7 +30,8 @@ void WriteChargerAloneSettings(const QTemporaryDir& folder) {
     text = Replace(text, "BMS                                     =YES //",
                    "BMS                                     =NO  //");
     text = Replace(text, "=20000\r\n", "=2000\r\n");
-    text = Replace(text, "=1600000\r\n", "=60000\r\n");
+    // Five time-outs in about a second, and room for a reply (about 33 ms) on a busy machine.
+    text = Replace(text, "=1600000\r\n", "=200000\r\n");
     WriteSettings(folder, text);
 }
 
@@ -68,6 +70,17 @@ class ChargerSummaryTest : public ::testing::Test {
             .toString();
     }
     QString StatusText() { return Find<QLabel>(Window(), "sbChrgNetPanel4")->text(); }
+    bool SummaryRed() {
+        return Background(General(), "eChrgNetValueVoltageBatt") == kRed &&
+               Background(General(), "eChrgNetValueCurrentBatt") == kRed;
+    }
+    // Lines of the main window's status log that say `text` after their time stamp.
+    long StatusLines(const QString& text) {
+        const QStringList lines =
+            Find<QPlainTextEdit>(General(), "reStatusPort")->toPlainText().split(QLatin1Char('\n'));
+        return std::count_if(lines.begin(), lines.end(),
+                             [&](const QString& line) { return line.mid(14) == text; });
+    }
 
     MessageRecorder recorder_{MessageAnswer::kYes};
     QTemporaryDir folder_;
@@ -124,6 +137,33 @@ TEST_F(ChargerSummaryTest, SummaryShowsTheValuesAndTurnsRedWhileTheChargerIsSile
     EXPECT_EQ(Background(general, "eChrgNetValueVoltageBatt"), normal);
     EXPECT_EQ(Background(Window(), "eValueVoltageBatt"), normal);
     EXPECT_EQ(Picture(Window(), "imgDevicePgModbus"), "24_24_MODBUS_GREEN");
+}
+
+// The adapter pulled for three seconds and plugged back: polling resumes without a click.
+TEST_F(ChargerSummaryTest, PulledAdapterTurnsTheSummaryRedAndPollingResumesWhenPluggedBack) {
+    TFormGeneral& general = General();
+    ASSERT_NO_FATAL_FAILURE(OpenStandInPort(general));
+    ASSERT_TRUE(
+        WaitFor([&] { return Picture(general, "imgChrgNetPgModbus") == "24_24_MODBUS_GREEN"; }));
+    const QColor normal = Background(general, "eChrgNetValueVoltageBatt");
+
+    ASSERT_EQ(bus_->Command("unplug"), "ok");
+    ASSERT_TRUE(WaitFor([&] { return SummaryRed(); }));
+    EXPECT_TRUE(IsUnreachable(*general.devices().At(0)));
+    WaitFor([] { return false; }, 3000);  // unplugged for three seconds
+    EXPECT_TRUE(SummaryRed());
+    EXPECT_EQ(StatusLines(QStringLiteral("Связь с портом потеряна")), 1);
+
+    const std::size_t before = bus_->RequestCount();
+    ASSERT_EQ(bus_->Command("plug"), "ok");
+    EXPECT_TRUE(WaitFor([&] {
+        return bus_->RequestCount() > before &&
+               Background(general, "eChrgNetValueVoltageBatt") == normal &&
+               Background(general, "eChrgNetValueCurrentBatt") == normal;
+    }));
+    EXPECT_EQ(Picture(general, "imgChrgNetPgModbus"), "24_24_MODBUS_GREEN");
+    EXPECT_EQ(StatusLines(QStringLiteral("Порт открыт")), 2);
+    EXPECT_EQ(StatusLines(QStringLiteral("Связь с портом потеряна")), 1);
 }
 
 TEST_F(ChargerSummaryTest, ChargeOnIsAskedSentAnsweredAndCleared) {

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -23,6 +24,7 @@
 #include <vector>
 
 #include "devices/charger/charger_blocks.h"
+#include "sim/sim_bus.h"
 
 namespace veltrona {
 namespace {
@@ -31,6 +33,16 @@ namespace fs = std::filesystem;
 
 std::uint16_t ServerValue(int address) {
     return static_cast<std::uint16_t>(address * 7 + 3);
+}
+
+// Whether done() holds by the deadline, asked every 10 ms.
+bool Eventually(const std::function<bool()>& done, std::chrono::seconds deadline) {
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 class SocatPair {
@@ -43,10 +55,7 @@ class SocatPair {
             execlp("socat", "socat", first.c_str(), second.c_str(), nullptr);
             _exit(127);
         }
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!(fs::exists(a_) && fs::exists(b_)) && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        Eventually([&] { return ready(); }, std::chrono::seconds(10));
     }
     ~SocatPair() {
         if (pid_ > 0) {
@@ -180,38 +189,16 @@ TEST(PollerPeer, RefusesABadOptionAndAMissingPort) {
     EXPECT_EQ(WEXITSTATUS(status), 2);
 }
 
-// The poller on a pseudo-terminal whose device end the test holds.
-class PtyPoller {
+// The device end of a pseudo-terminal the test holds.
+class Pty {
   public:
-    explicit PtyPoller(const std::vector<std::string>& args) {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);  // the poller must not hold it
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
-        const std::string slave = ptsname(master_);
-        log_ = fs::temp_directory_path() / ("veltrona-poll-" + std::to_string(getpid()) + "-" +
-                                            std::to_string(master_) + ".log");
-        pid_ = fork();
-        if (pid_ == 0) {
-            freopen("/dev/null", "w", stdout);
-            freopen(log_.c_str(), "w", stderr);
-            std::vector<std::string> all{VELTRONA_POLL_PROGRAM, "--port", slave, "--device",
-                                         "TARVOLEN=1"};
-            all.insert(all.end(), args.begin(), args.end());
-            std::vector<char*> argv;
-            for (std::string& a : all)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
+            slave_ = ptsname(master_);
     }
-    ~PtyPoller() {
-        if (pid_ > 0 && !ended_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        Unplug();
-        fs::remove(log_);
-    }
+    ~Pty() { Unplug(); }
+    const std::string& Slave() const { return slave_; }
     // True once a request has reached the device end.
     bool RequestArrived() {
         pollfd request{master_, POLLIN, 0};
@@ -221,15 +208,48 @@ class PtyPoller {
         if (master_ >= 0) close(master_);
         master_ = -1;
     }
+
+  private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+// The poller program with these arguments, its standard error kept.
+class Poller {
+  public:
+    explicit Poller(std::vector<std::string> args) {
+        static int started = 0;
+        log_ = fs::temp_directory_path() / ("veltrona-poll-" + std::to_string(getpid()) + "-" +
+                                            std::to_string(++started) + ".log");
+        args.insert(args.begin(), VELTRONA_POLL_PROGRAM);
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_ = fork();
+        if (pid_ == 0) {
+            freopen("/dev/null", "w", stdout);
+            freopen(log_.c_str(), "w", stderr);
+            // A line end of the test's kept open here would keep the poller's port from
+            // hanging up when the test closes it.
+            closefrom(3);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ~Poller() {
+        if (pid_ > 0 && !ended_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        fs::remove(log_);
+    }
     void Signal(int signal) { kill(pid_, signal); }
     // The exit status, or nullopt when it has not ended within the deadline.
     std::optional<int> Exit(std::chrono::seconds deadline) {
         int status = 0;
-        const auto until = std::chrono::steady_clock::now() + deadline;
-        while (waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() >= until) return std::nullopt;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        if (!Eventually([&] { return waitpid(pid_, &status, WNOHANG) != 0; }, deadline))
+            return std::nullopt;
         ended_ = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -239,17 +259,23 @@ class PtyPoller {
     }
 
   private:
-    int master_ = -1;
     pid_t pid_ = -1;
     bool ended_ = false;
     fs::path log_;
 };
 
+// The poller on `pty` polling the charger, `args` after those.
+std::vector<std::string> OnPty(const Pty& pty, std::vector<std::string> args) {
+    args.insert(args.begin(), {"--port", pty.Slave(), "--device", "TARVOLEN=1"});
+    return args;
+}
+
 // A device that takes requests and never answers: the poller always has one out.
 TEST(PollerPeer, SignalWhileARequestIsOutEndsAtOnceWithTheSummary) {
     for (const int signal : {SIGINT, SIGTERM}) {
-        PtyPoller poller({"--time-wait", "60000"});
-        ASSERT_TRUE(poller.RequestArrived());
+        Pty pty;
+        Poller poller(OnPty(pty, {"--time-wait", "60000"}));
+        ASSERT_TRUE(pty.RequestArrived());
         poller.Signal(signal);
         const std::optional<int> code = poller.Exit(std::chrono::seconds(10));
         ASSERT_TRUE(code) << "the poller waited for the reply that never comes";
@@ -261,19 +287,69 @@ TEST(PollerPeer, SignalWhileARequestIsOutEndsAtOnceWithTheSummary) {
 
 TEST(PollerPeer, RoundsCountSilentTurnsAndALostPortFailsTheRun) {
     {
-        PtyPoller silent({"--time-wait", "20", "--rounds", "3"});
+        Pty pty;
+        Poller silent(OnPty(pty, {"--time-wait", "20", "--rounds", "3"}));
         const std::optional<int> code = silent.Exit(std::chrono::seconds(20));
         ASSERT_TRUE(code) << "rounds of a silent device were never counted";
         EXPECT_EQ(*code, 0);
         EXPECT_NE(silent.Log().find("timed out 4"), std::string::npos) << silent.Log();
     }
-    PtyPoller lost({"--time-wait", "20", "--seconds", "2"});
-    ASSERT_TRUE(lost.RequestArrived());
-    lost.Unplug();
+    Pty pty;
+    Poller lost(OnPty(pty, {"--time-wait", "20", "--seconds", "2"}));
+    ASSERT_TRUE(pty.RequestArrived());
+    pty.Unplug();
     const std::optional<int> code = lost.Exit(std::chrono::seconds(20));
     ASSERT_TRUE(code);
     EXPECT_EQ(*code, 1);
     EXPECT_NE(lost.Log().find("Связь с портом потеряна"), std::string::npos) << lost.Log();
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+// The stand-ins' adapter pulled for three seconds within a ten-second run: the poller opens it
+// again by itself, polls on and ends well.
+TEST(PollerPeer, PulledAdapterIsOpenedAgainAndTheRunEndsWell) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("veltrona-poll-lost-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    {
+        sim::SimOptions options;
+        options.folder = folder.string();
+        options.com = 9;
+        sim::SimBus bus(options);
+        ASSERT_EQ(bus.Start(), "");
+        Poller poller({"--folder", folder.string(), "--port", "COM9", "--device", "TARVOLEN=1",
+                       "--time-wait", "200", "--seconds", "10"});
+        ASSERT_TRUE(Eventually([&] { return bus.RequestCount() > 0; }, std::chrono::seconds(10)));
+        ASSERT_EQ(bus.Command("unplug"), "ok");
+        // The stand-ins cannot have answered more than this before the gap.
+        const std::size_t before = bus.RequestCount();
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        ASSERT_EQ(bus.Command("plug"), "ok");
+
+        const std::optional<int> code = poller.Exit(std::chrono::seconds(30));
+        ASSERT_TRUE(code) << "the run did not end by itself";
+        EXPECT_EQ(*code, 0) << poller.Log();
+        const std::string log = poller.Log();
+        EXPECT_EQ(Occurrences(log, "Связь с портом потеряна"), 1u) << log;
+        EXPECT_EQ(Occurrences(log, "Порт открыт"), 2u) << log;
+        const std::size_t summary = log.find("TARVOLEN: requests");
+        ASSERT_NE(summary, std::string::npos) << log;
+        unsigned long replies = 0, timed_out = 0;
+        ASSERT_EQ(
+            std::sscanf(log.c_str() + summary, "TARVOLEN: requests %*u, replies %lu, timed out %lu",
+                        &replies, &timed_out),
+            2)
+            << log;
+        EXPECT_GT(timed_out, 0u);
+        EXPECT_GT(replies, before);
+    }
+    fs::remove_all(folder);
 }
 
 }  // namespace
