@@ -251,7 +251,6 @@ void TThreadSyncComPort::InitialiseAfterOpen() {
     quiet_.Stop();
     quiet_needed_ = false;
     tick_.Start();
-    rest_limit_ = settings_.TimeRest;
     flags_ = kWatchEvents | kLineFree;
     Blocking([this] { wants_ticks_ = client_.WantsTicks(); });
 }
@@ -326,7 +325,7 @@ void TThreadSyncComPort::RunningPass() {
         flags_ = (flags_ & ~kRequestOut) | kTransactionEnded;
     }
     if (flags_ & kTransactionEnded) EndTransaction();
-    if ((flags_ & kResting) && rest_.Exceeded(rest_limit_)) {
+    if ((flags_ & kResting) && rest_.Exceeded(settings_.TimeRest)) {
         rest_.Stop();
         flags_ = (flags_ & ~kResting) | kLineFree;
     }
@@ -353,7 +352,7 @@ std::int64_t TThreadSyncComPort::WaitBudget() const {
     };
     if (flags_ & kReceiving) until(silence_, kFrameSilenceMicros);
     if (flags_ & kRequestOut) until(reply_, settings_.TimeWait);
-    if (flags_ & kResting) until(rest_, rest_limit_);
+    if (flags_ & kResting) until(rest_, settings_.TimeRest);
     if (quiet_needed_) until(quiet_, kFrameSilenceMicros);
     if (wants_ticks_) until(tick_, kTickMicros);
     if (line_lost_) until(reconnect_, kReconnectMicros);
@@ -447,7 +446,6 @@ void TThreadSyncComPort::EndTransaction() {
         });
     }
     queue_.Finish();
-    rest_limit_ = settings_.TimeRest;
     rest_.Start();
     flags_ |= kResting;
 }

@@ -156,7 +156,6 @@ class TThreadSyncComPort {
     PortSettings settings_;
     std::string path_;
     FrameEnd frame_end_ = FrameEnd::kSilence;
-    std::int64_t rest_limit_ = 0;
     std::uint32_t flags_ = 0;
     bool answered_ = false;
     bool wants_ticks_ = true;
