@@ -102,10 +102,18 @@ class PortWorkerTest : public ::testing::Test {
         return written.size();
     }
 
+    bool Ended() {
+        return RunUntil([&] { return !worker->IsWorkerActive(); });
+    }
+
+    bool Stop() {
+        worker->StopPort();
+        return Ended();
+    }
+
     void TearDown() override {
         if (!worker) return;
-        worker->StopPort();
-        ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+        ASSERT_TRUE(Stop());
         worker.reset();
     }
 
@@ -298,8 +306,7 @@ TEST_F(PortWorkerTest, ClosingWhileARequestIsOutAbandonsItAndEnds) {
     port.TimeWait = 60000000;  // a minute: only the close can end the wait
     Start({true, true, true}, port);
     ASSERT_TRUE(RunUntil([&] { return Written() >= 1; }));
-    worker->StopPort();
-    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    ASSERT_TRUE(Stop());
     EXPECT_EQ(client.closed, 1);
     EXPECT_FALSE(worker->IsPortOpen());
     ASSERT_EQ(client.statuses.size(), 2u);
@@ -311,7 +318,7 @@ TEST_F(PortWorkerTest, ClosingWhileARequestIsOutAbandonsItAndEnds) {
 TEST_F(PortWorkerTest, FailedOpenShowsThePlatformTextAndNeverOpens) {
     script.open_ok = false;
     Start({true, true, true});
-    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    ASSERT_TRUE(Ended());
     EXPECT_EQ(client.messages,
               (std::vector<std::string>{"Предупреждение: No such file or directory"}));
     EXPECT_EQ(client.statuses, (std::vector<std::uint16_t>{kStatusOpenFailed}));
@@ -334,8 +341,7 @@ TEST_F(PortWorkerTest, ReopenedPortPollsAgainFromTheFirstDevice) {
     Start({true, false, false});
     // A close while the cycle is busy (a request is always queued or out while polling).
     ASSERT_TRUE(RunUntil([&] { return Written() >= 5; }));
-    worker->StopPort();
-    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    ASSERT_TRUE(Stop());
     EXPECT_TRUE(worker->IsCycleBusy());
     const std::size_t before = Written();
 
@@ -370,7 +376,7 @@ TEST_F(PortWorkerTest, StopAskedWhileTheOpenIsUnderWayIsKept) {
     Start({true, true, true});
     worker->StopPort();
     Locked([&] { script.hold_open = false; });
-    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    ASSERT_TRUE(Ended());
     EXPECT_EQ(client.closed, 1);
     EXPECT_FALSE(worker->IsPortOpen());
 }
@@ -454,8 +460,7 @@ TEST_F(PortWorkerTest, TrafficCountersCountEachOutcome) {
     port.TimeWait = 300000;  // far beyond a 1 ms answer and its 32 ms, even on a busy machine
     Start({true, false, false}, port);
     ASSERT_TRUE(RunUntil([&] { return client.transactions.size() >= 8; }));
-    worker->StopPort();
-    ASSERT_TRUE(RunUntil([&] { return !worker->IsWorkerActive(); }));
+    ASSERT_TRUE(Stop());
     const TrafficFigures f = worker->traffic(0).Figures();
     // Transaction k ended as MixedSlave's case k % 4; the close may abandon one more request.
     const std::uint32_t ended = f.replies + f.dropped + f.timed_out;
