@@ -190,6 +190,14 @@ std::string SeparatorLine() {
 
 }  // namespace
 
+std::uint16_t ParityValueOfName(std::string_view name) {
+    return NameIndex(kParityNames, name);
+}
+
+std::uint16_t StopBitsValueOfName(std::string_view name) {
+    return NameIndex(kStopBitsNames, name);
+}
+
 std::filesystem::path ProgramSettingsPath(const std::filesystem::path& folder) {
     return folder / kProgramSettingsFileName;
 }

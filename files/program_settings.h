@@ -35,6 +35,10 @@ struct ProgramSettings {
 
 inline constexpr std::string_view kProgramSettingsFileName = "SettingsGeneral.ini";
 
+// Parity and stop-bit values of the file by their names ("EVEN" is 2); 0 for any other name.
+std::uint16_t ParityValueOfName(std::string_view name);
+std::uint16_t StopBitsValueOfName(std::string_view name);
+
 // The folder is the program's own, decided by the caller.
 std::filesystem::path ProgramSettingsPath(const std::filesystem::path& folder);
 

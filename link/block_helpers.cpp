@@ -18,6 +18,11 @@ void RequestWriteOnce(RegisterBlock& block) {
     block.poll_mode |= kPollWriteOnce;
 }
 
+void CancelWrite(RegisterBlock& block) {
+    ClearMap(block.write_request_map);
+    block.poll_mode &= static_cast<std::uint8_t>(~kPollWriteOnce);
+}
+
 void CopyWords(const std::uint16_t* source, std::uint16_t* target, std::size_t count) {
     if (count != 0) std::copy_n(source, count, target);
 }

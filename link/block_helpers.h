@@ -12,6 +12,8 @@ namespace veltrona {
 void MergeMap(std::span<std::uint8_t> target, std::span<const std::uint8_t> source);
 void ClearMap(std::span<std::uint8_t> map);
 void RequestWriteOnce(RegisterBlock& block);
+// Drops the block's pending write: no request of it goes out again.
+void CancelWrite(RegisterBlock& block);
 void CopyWords(const std::uint16_t* source, std::uint16_t* target, std::size_t count);
 
 }  // namespace veltrona

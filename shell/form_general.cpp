@@ -26,8 +26,11 @@
 #include "devices/bus_devices.h"
 #include "devices/charger/charger_general_widget.h"
 #include "devices/charger/charger_map.h"
+#include "devices/charger/charger_settings_workflow.h"
 #include "devices/charger/charger_view.h"
+#include "devices/device_line_settings.h"
 #include "files/program_settings.h"
+#include "link/block_helpers.h"
 #include "link/catalogue.h"
 #include "link/port_names.h"
 #include "link/port_worker.h"
@@ -40,6 +43,7 @@
 #include "shell/form_process.h"
 #include "shell/form_settings.h"
 #include "shell/qt_worker_host.h"
+#include "shell/settings_write_follow_up.h"
 #include "ui/images.h"
 #include "ui/message_box.h"
 
@@ -116,12 +120,6 @@ bool Ask(QWidget* parent, const QString& text, const QString& caption) {
     return ShowMessage(text, caption, MessageButtons::kYesNo, parent) == MessageAnswer::kYes;
 }
 
-MessageSink BoxMessages(QWidget* parent) {
-    return [parent](std::string_view text, std::string_view caption, MessageButtons buttons) {
-        return ShowMessage(Utf8(text), Utf8(caption), buttons, parent);
-    };
-}
-
 void Paint(QFrame& shape, std::uint32_t colour) {
     QPalette palette = shape.palette();
     palette.setColor(QPalette::Window, QColor::fromRgb(colour));
@@ -191,9 +189,20 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
     devices_ = BuildBusDevices(bus);
     worker_ =
         std::make_unique<TThreadSyncComPort>(devices_, *host_, bridge_, MakeSystemSerialLine());
-    chargerLink_ = ChargerLink{chargerView_.get(), &devices_, [this] {
+    chargerLink_ = ChargerLink{chargerView_.get(), &devices_,
+                               [this] {
                                    if (worker_ != nullptr) worker_->StartCycle();
-                               }};
+                               },
+                               folder_};
+    followUp_ = std::make_unique<SettingsWriteFollowUp>(
+        *this,
+        SettingsWriteFollowUp::Actions{[this](std::size_t device) { AdoptLineSettings(device); },
+                                       [this](std::size_t device) {
+                                           if (DeviceModel* model = devices_.At(device);
+                                               model != nullptr && device == kChargerIndex) {
+                                               CancelWrite(model->blocks[kChargerBlockLink]);
+                                           }
+                                       }});
 
     pnlStatusPort_->hide();
     pnlVoid_->show();
@@ -217,6 +226,7 @@ TFormGeneral::~TFormGeneral() {
 void TFormGeneral::AttachPeers(const MainWindowPeers& peers) {
     peers_ = peers;
     if (peers_.chrgNet != nullptr) peers_.chrgNet->Attach(chargerLink_);
+    followUp_->SetProcess(peers_.process);
     if (peers_.monitor != nullptr) {
         peers_.monitor->SetTrafficSource([this](std::size_t device) {
             return worker_ != nullptr ? worker_->traffic(device).Figures() : TrafficFigures{};
@@ -594,6 +604,11 @@ void TFormGeneral::ChargerTransaction(DeviceModel& model, bool answered) {
             model.write_wait &= static_cast<std::uint8_t>(~(1u << model.current_block));
         }
         if (peers_.chrgNet != nullptr) peers_.chrgNet->RefreshAfterWrite(model.current_block);
+        if (model.current_block == kChargerBlockSettings ||
+            model.current_block == kChargerBlockLink) {
+            followUp_->ShowProgress(kChargerIndex, model.current_block == kChargerBlockLink,
+                                    ChargerSettingsWriteStep(model, model.current_block));
+        }
     }
 }
 
@@ -603,6 +618,19 @@ void TFormGeneral::ChargerWriteSent() {
     if (model != nullptr && !ChargerWrittenSet(*chargerView_, model->current_block).empty()) {
         TakeWrittenValues(*model, *chargerView_);
     }
+    if (model != nullptr && model->current_block == kChargerBlockLink) {
+        model->write_wait |= static_cast<std::uint8_t>(1u << kChargerBlockLink);
+        followUp_->LinkWriteSent(kChargerIndex);
+    }
+}
+
+void TFormGeneral::AdoptLineSettings(std::size_t device) {
+    DeviceModel* model = devices_.At(device);
+    if (model == nullptr || device != kChargerIndex) return;
+    DeviceLinkSettings& entry = settings_->devices[device];
+    entry = AdoptedLineSettings(chargerView_->written.link, entry);
+    SetBusAddress(*model, static_cast<std::uint8_t>(entry.address));
+    SaveProgramSettings(folder_, *settings_, BoxMessages(this));
 }
 
 void TFormGeneral::RefreshChargerSummary(std::uint16_t block) {
@@ -810,9 +838,9 @@ ApplicationWindows::ApplicationWindows(const std::filesystem::path& folder)
       process(std::make_unique<TFormProcess>()),
       bootLoader(std::make_unique<TFormBootLoader>()),
       sku(std::make_unique<TFormSku>()) {
-    general->AttachPeers(MainWindowPeers{monitor.get(), chrgSun.get(), dcacBox.get(),
-                                         password.get(), about.get(), stat.get(), settings.get(),
-                                         chrgNet.get(), bootLoader.get(), sku.get()});
+    general->AttachPeers(MainWindowPeers{
+        monitor.get(), chrgSun.get(), dcacBox.get(), password.get(), about.get(), stat.get(),
+        settings.get(), chrgNet.get(), process.get(), bootLoader.get(), sku.get()});
 }
 
 ApplicationWindows::~ApplicationWindows() {

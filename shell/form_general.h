@@ -41,6 +41,7 @@ class TFormStat;
 class TFormEnableStat;
 class TFormSettings;
 class TFormProcess;
+class SettingsWriteFollowUp;
 class TFormBootLoader;
 class TFormSku;
 
@@ -54,6 +55,7 @@ struct MainWindowPeers {
     TFormStat* stat = nullptr;
     TFormSettings* settings = nullptr;
     TFormChrgNet* chrgNet = nullptr;
+    TFormProcess* process = nullptr;
     TFormBootLoader* bootLoader = nullptr;
     TFormSku* sku = nullptr;
 };
@@ -85,6 +87,7 @@ class TFormGeneral : public QMainWindow {
     // The reply dispatcher's charger rows, and a write request to the charger that has gone out.
     void ChargerTransaction(DeviceModel& model, bool answered);
     void ChargerWriteSent();
+    const SettingsWriteFollowUp& followUp() const { return *followUp_; }
 
   signals:
     // The window has closed for good: the link is down and the device models are gone.
@@ -111,6 +114,8 @@ class TFormGeneral : public QMainWindow {
     QGroupBox* BuildChargerSummary(QWidget* parent);
     QGroupBox* BuildInverterSummary(QWidget* parent);
     void RefreshChargerSummary(std::uint16_t block);
+    // A device took its new RS-485 settings: record them and talk to its new address.
+    void AdoptLineSettings(std::size_t device);
 
     void FillPortList(const QString& keep);
     void ActionPort();
@@ -136,6 +141,7 @@ class TFormGeneral : public QMainWindow {
     std::unique_ptr<ChargerView> chargerView_;
     ChargerLink chargerLink_;
     LinkBridge bridge_;
+    std::unique_ptr<SettingsWriteFollowUp> followUp_;
     std::unique_ptr<QtWorkerHost> host_;
     std::unique_ptr<TThreadSyncComPort> worker_;
     MainWindowPeers peers_;

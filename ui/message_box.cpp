@@ -35,4 +35,13 @@ MessageAnswer ShowMessage(const QString& text, const QString& caption, MessageBu
     return box.clickedButton() == yes ? MessageAnswer::kYes : MessageAnswer::kNo;
 }
 
+MessageSink BoxMessages(QWidget* parent) {
+    return [parent](std::string_view text, std::string_view caption, MessageButtons buttons) {
+        return ShowMessage(
+            QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+            QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())), buttons,
+            parent);
+    };
+}
+
 }  // namespace veltrona

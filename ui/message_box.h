@@ -14,6 +14,9 @@ namespace veltrona {
 MessageAnswer ShowMessage(const QString& text, const QString& caption,
                           MessageButtons buttons = MessageButtons::kOk, QWidget* parent = nullptr);
 
+// A sink for the core's messages that shows them here.
+MessageSink BoxMessages(QWidget* parent);
+
 // Tests install a hook that records each message and gives its answer, so no box ever blocks.
 using MessageHook =
     std::function<MessageAnswer(const QString& text, const QString& caption, MessageButtons)>;

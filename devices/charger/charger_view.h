@@ -52,6 +52,8 @@ struct ChargerView {
     ChargerLinkValues link{};
     ChargerSettingsValues file_settings{};
     std::uint8_t settings_source = 0;  // 1 after Open from a file, 0 after Receive
+    // Set once Receive or Open has filled the edited settings; until then Send refuses.
+    bool settings_defined = false;
     bool not_available = false;
     std::uint8_t availability_changed = 0;
     std::uint8_t calibration_marks = 0;  // bit 0 0x290A .. bit 3 0x290D

@@ -6,18 +6,17 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "devices/charger/charger_error_widget.h"
 #include "devices/charger/charger_general_widget.h"
 #include "devices/charger/charger_map.h"
+#include "devices/charger/charger_settings_widget.h"
 #include "devices/charger/charger_table_widget.h"
 #include "devices/charger/charger_texts.h"
 #include "devices/charger/charger_view.h"
@@ -66,10 +65,6 @@ constexpr const char* kSeriesTitles[] = {"Ток заряда", "Напряже�
 constexpr std::uint16_t kSeriesRegisters[] = {kChrgChargeCurrent, kChrgBatteryVoltage,
                                               kChrgBatteryTemp, kChrgDeviceTemp1, kChrgDeviceTemp2};
 
-constexpr const char* kSettingsTabs[] = {"Главные настройки", "Дополнительные настройки",
-                                         "Скрытые настройки"};
-constexpr int kHiddenSettingsTab = 2;
-
 QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -99,11 +94,12 @@ TFormChrgNet::TFormChrgNet()
     stack_ = new QStackedWidget(this);
     table_ = new ChargerTablePage(stack_);
     general_ = new ChargerGeneralPage(stack_);
+    settings_ = new ChargerSettingsPage(link_, stack_);
     auto* errorList = new QWidget(stack_);
     errorList->setObjectName(QStringLiteral("pnlErrorList"));
     errors_ = new ChargerErrorPage(stack_);
     const std::array<QWidget*, std::size(kPageButtons)> pages = {
-        table_, general_, BuildSettingsPage(), errorList, errors_, BuildStatPage()};
+        table_, general_, settings_, errorList, errors_, BuildStatPage()};
     const QList<QAction*> buttons = pages_->actions();
     for (std::size_t i = 0; i < pages.size(); ++i) {
         stack_->addWidget(pages[i]);
@@ -163,32 +159,6 @@ void TFormChrgNet::BuildToolBar(QWidget* parent) {
     tbtnTable_->setVisible(false);
     tbtnDeviceErrorList_->setVisible(false);
     static_cast<QVBoxLayout*>(parent->layout())->addWidget(bar);
-}
-
-QWidget* TFormChrgNet::BuildSettingsPage() {
-    auto* page = new QWidget(stack_);
-    page->setObjectName(QStringLiteral("pnlSettings"));
-    auto* column = new QVBoxLayout(page);
-    auto* source = new QHBoxLayout;
-    auto* picture = new QLabel(page);
-    picture->setObjectName(QStringLiteral("imgStatusSettings"));
-    picture->setFixedSize(24, 24);
-    ShowNamedPicture(*picture, "24_24_RADIATION");
-    source->addWidget(picture);
-    QLineEdit* name = ChargerValueField("eFileSettingsName", page);
-    name->setAlignment(Qt::AlignLeft);
-    name->setText(QStringLiteral("Настройки из устройства"));
-    source->addWidget(name, 1);
-    column->addLayout(source);
-
-    settingsTabs_ = new QTabWidget(page);
-    settingsTabs_->setObjectName(QStringLiteral("pcDeviceSettings"));
-    for (const char* caption : kSettingsTabs)
-        settingsTabs_->addTab(new QWidget(settingsTabs_), QString::fromUtf8(caption));
-    settingsTabs_->setTabVisible(kHiddenSettingsTab, false);
-    settingsTabs_->setCurrentIndex(0);
-    column->addWidget(settingsTabs_, 1);
-    return page;
 }
 
 QWidget* TFormChrgNet::BuildStatPage() {
@@ -254,7 +224,7 @@ void TFormChrgNet::ShowServiceItems() {
     tbtnTable_->setVisible(true);
     tbtnDeviceErrorList_->setVisible(true);
     general_->ShowServiceItems();
-    settingsTabs_->setTabVisible(kHiddenSettingsTab, true);
+    settings_->ShowServiceItems();
 }
 
 void TFormChrgNet::MarkPortOpened() {

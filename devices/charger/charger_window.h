@@ -11,12 +11,12 @@ class QActionGroup;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
-class QTabWidget;
 
 namespace veltrona {
 
 class ChargerErrorPage;
 class ChargerGeneralPage;
+class ChargerSettingsPage;
 class ChargerTablePage;
 class DeviceChart;
 class TLampShape;
@@ -51,10 +51,10 @@ class TFormChrgNet : public TDraggedWindow {
     std::uint8_t indicatorState(Lamp lamp) const { return indicators_[lamp]; }
     DeviceChart& chart() const { return *chart_; }
     ChargerTablePage& tablePage() const { return *table_; }
+    ChargerSettingsPage& settingsPage() const { return *settings_; }
 
   private:
     void BuildToolBar(QWidget* parent);
-    QWidget* BuildSettingsPage();
     QWidget* BuildStatPage();
     QWidget* BuildControlPanel();
     void ShowPage(QWidget* page);
@@ -74,7 +74,7 @@ class TFormChrgNet : public TDraggedWindow {
     ChargerGeneralPage* general_ = nullptr;
     ChargerTablePage* table_ = nullptr;
     ChargerErrorPage* errors_ = nullptr;
-    QTabWidget* settingsTabs_ = nullptr;
+    ChargerSettingsPage* settings_ = nullptr;
     DeviceChart* chart_ = nullptr;
 
     std::array<TLampShape*, 3> lamps_{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 
 #include "link/device_model.h"
@@ -16,6 +17,8 @@ struct ChargerLink {
     const DeviceList* devices = nullptr;
     // Runs after a command has been queued, so that an idle cycle picks it up.
     std::function<void()> startCycle;
+    // Where the settings file dialogs start.
+    std::filesystem::path folder;
 
     DeviceModel* model() const;
 };

@@ -57,6 +57,18 @@ bool MessageRecorder::Asked() const {
                        [](const Message& m) { return m.buttons == MessageButtons::kYesNo; });
 }
 
+FileDialogAnswer::FileDialogAnswer(std::optional<std::filesystem::path> choice)
+    : choice(std::move(choice)) {
+    SetFileDialogHook([this](FileDialogKind, const std::filesystem::path& folder, const QString&) {
+        folders.push_back(folder);
+        return this->choice;
+    });
+}
+
+FileDialogAnswer::~FileDialogAnswer() {
+    SetFileDialogHook(nullptr);
+}
+
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;

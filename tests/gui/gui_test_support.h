@@ -10,10 +10,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/sim_bus.h"
+#include "ui/file_dialog.h"
 #include "ui/message_box.h"
 
 class QTemporaryDir;
@@ -63,6 +65,19 @@ class MessageRecorder {
 
     std::vector<Message> messages;
     MessageAnswer answer;
+};
+
+// Answers every file dialog while it lives with `choice` (nullopt: cancelled) and records
+// where each one started.
+class FileDialogAnswer {
+  public:
+    explicit FileDialogAnswer(std::optional<std::filesystem::path> choice);
+    ~FileDialogAnswer();
+    FileDialogAnswer(const FileDialogAnswer&) = delete;
+    FileDialogAnswer& operator=(const FileDialogAnswer&) = delete;
+
+    std::optional<std::filesystem::path> choice;
+    std::vector<std::filesystem::path> folders;
 };
 
 std::string ReadFile(const std::filesystem::path& path);
