@@ -1,8 +1,8 @@
-// Charge profile rules of the charger (spec Part 3.4): presets, limits, coupling and validation.
+// Charge profile rules of the charger: presets, limits, coupling and validation.
 //
-// Mend against the spec: range arithmetic (a stage current minus 100, five times the capacity,
-// K x capacity, 3 x pulse, ...) is done in signed 32 bits and clamped to the register's range,
-// where the spec's unsigned 16-bit arithmetic would wrap for small or unvalidated values.
+// Range arithmetic (a stage current minus 100, five times the capacity, K x capacity, 3 x pulse,
+// ...) is done in signed 32 bits and clamped to the register's range: in 16 bits it would wrap
+// for small or unvalidated values.
 
 #include "devices/charger/charge_profile.h"
 
@@ -485,8 +485,8 @@ ValueRange EndCurrentRange(const ChargerSettingsValues& settings, std::uint16_t 
 }
 
 std::uint16_t LimitTo(std::uint16_t value, ValueRange range, bool is_signed) {
-    // In the spec's order: below the minimum gives the minimum, else above the maximum gives
-    // the maximum (so a range whose minimum exceeds its maximum is well defined).
+    // Below the minimum gives the minimum, else above the maximum gives the maximum, so a
+    // range whose minimum exceeds its maximum is still well defined.
     std::int32_t v =
         is_signed ? std::int32_t{static_cast<std::int16_t>(value)} : std::int32_t{value};
     if (v < range.min) {

@@ -84,7 +84,7 @@ enum StageField : std::size_t {
     kStageFieldCount
 };
 
-// Global ranges of Part 3.4 (register units).
+// Ranges that do not depend on the battery (register units).
 inline constexpr ValueRange kChargeTempMinRange{-100, 100};
 inline constexpr ValueRange kChargeTempMaxRange{300, 500};
 inline constexpr ValueRange kReleLockControlTimeRange{0, 30};
@@ -96,7 +96,7 @@ std::optional<ValueRange> CapacityRange(std::uint16_t voltage_code, std::uint16_
 // Range of ChargeVoltageRecom for the voltage code.
 ValueRange RestartVoltageRange(std::uint16_t voltage_code);
 
-// Criterion of an output control case (Part 3.1, *Output control cases*); a case above 7
+// Criterion of an output control case; a case above 7
 // counts as 7.
 struct OutputCriterion {
     ValueRange range;

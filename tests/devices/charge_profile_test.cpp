@@ -1,4 +1,4 @@
-// Charge profile rules (Part 3.4): presets, limits, coupling, validation and the wrap mends.
+// Charge profile rules: presets, limits, coupling, validation and the wrap mends.
 
 #include "devices/charger/charge_profile.h"
 
