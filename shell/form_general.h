@@ -71,6 +71,7 @@ class TFormGeneral : public QMainWindow {
     void AttachPeers(const MainWindowPeers& peers);
 
     const DeviceList& devices() const { return devices_; }
+    ChargerView& chargerView() const { return *chargerView_; }
     const PortSettings& portSettings() const;
     bool extendedMode() const { return extended_; }
     static constexpr std::uint8_t kPortOpenBit = 0x02;

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <limits>
 #include <span>
+#include <utility>
 
+#include "devices/charger/charge_profile.h"
 #include "devices/charger/charger_blocks.h"
 
 namespace veltrona::sim {
@@ -31,29 +33,30 @@ constexpr Preset kPresets[] = {
     {0x0611, 1},
     {0x0617, 1},
     {0x0619, 1},
-    // settings; output 1 follows input 1
-    {0x2800, 1},
-    {0x2803, 12},
-    {0x2804, 56},
-    {0x2809, 240},
-    {0x280A, 200},
-    {0x280B, 12},
-    {0x280C, 1},
-    {0x281A, 1},
-    {0x281B, 1},
     // link: address 1, 115200, 8N1
     {0x2000, 1},
     {0x2001, 4},
     {0x2002, 0},
-    // capability: 12, 24, 36 and 48 V; GEL, AGM, FLOODED; 30.00 V; 40.00 A at 24 V
-    {0x3000, 0x0D80},
-    {0x3002, 0x0007},
+    // capability: 12 and 24 V; GEL, AGM, FLOODED, User ACID; 30.00 V; 50.00 A at 12 V and
+    // 40.00 A at 24 V
+    {0x3000, 0x0180},
+    {0x3002, 0x0027},
     {0x3003, 3000},
+    {0x300B, 5000},
     {0x300C, 4000},
 };
 
+// The factory profile: the AGM presets at 24 V over the cell registers they keep, then
+// output 1 following input 1 (validation leaves the outputs alone).
+constexpr std::uint16_t kProfileVoltage = 240;
+constexpr std::uint16_t kProfileType = 1;
+constexpr Preset kProfileKept[] = {{0x280A, 200}, {0x280B, 12}};
+constexpr Preset kProfileOutputs[] = {{0x281A, 1}, {0x281B, 1}};
+
 constexpr std::uint16_t kSettingsFirst = 0x2800;
-constexpr std::uint16_t kSettingsEnd = 0x2900;
+
+constexpr std::uint16_t kLinkFirst = 0x2000;
+constexpr std::uint16_t kLinkCount = 3;
 
 constexpr std::uint16_t kCommand = 0x000A;
 constexpr std::uint16_t kCommandParameter = 0x000B;
@@ -170,6 +173,20 @@ std::uint16_t Minutes(double seconds) {
     return static_cast<std::uint16_t>(std::min(std::floor(seconds / 60), 65535.0));
 }
 
+ChargerSettingsValues FactoryProfile() {
+    ChargerSettingsValues settings{};
+    for (const Preset& p : kProfileKept)
+        settings[p.address - kSettingsFirst] = p.value;
+    ApplyPresets(settings, kProfileVoltage, kProfileType);
+    for (const Preset& p : kProfileOutputs)
+        settings[p.address - kSettingsFirst] = p.value;
+    return settings;
+}
+
+bool TouchesLink(std::uint32_t start, std::uint32_t count) {
+    return start < kLinkFirst + kLinkCount && start + count > kLinkFirst;
+}
+
 // Mains state of an output's criterion list: 1 below, 2 above, 3 within the normal band.
 std::uint16_t MainsState(std::uint16_t centivolts) {
     if (centivolts < 19500) return 1;
@@ -181,6 +198,7 @@ std::uint16_t MainsState(std::uint16_t centivolts) {
 ChargerSim::ChargerSim() : SimDevice(kChargerBlocks) {
     for (const Preset& p : kPresets)
         Set(p.address, p.value);
+    SetSettings(FactoryProfile());
     Set32(0x0003, 20240611);
     Set32(0x0005, 1200345);
     total_ = 1'234.567 * kSecondsPerAh;
@@ -193,8 +211,34 @@ void ChargerSim::Advance(double t) {
     Step(t);
 }
 
+std::uint8_t ChargerSim::RefuseWrite(std::uint16_t start,
+                                     std::span<const std::uint16_t> values) const {
+    if (!TouchesLink(start, values.size())) return 0;
+    std::uint16_t link[kLinkCount];
+    for (std::uint16_t i = 0; i < kLinkCount; ++i) {
+        const std::uint32_t at = kLinkFirst + i;
+        link[i] = at >= start && at < start + values.size() ? values[at - start]
+                                                            : Get(static_cast<std::uint16_t>(at));
+    }
+    return DecodeLinkSet(link[0], link[1], link[2]) ? 0 : kIllegalValue;
+}
+
+std::optional<LinkSettings> ChargerSim::TakeLinkChange() {
+    return std::exchange(link_change_, std::nullopt);
+}
+
+void ChargerSim::SetLink(const LinkSettings& link) {
+    Set(kLinkFirst, link.address);
+    if (const auto code = BaudCode(link.baud)) Set(kLinkFirst + 1, *code);
+    Set(kLinkFirst + 2, static_cast<std::uint16_t>(static_cast<unsigned>(link.parity) << 8 |
+                                                   static_cast<unsigned>(link.stop_bits)));
+}
+
 void ChargerSim::Written(std::uint16_t start, std::uint16_t count, double t) {
     Step(t);
+    if (TouchesLink(start, count)) {
+        link_change_ = DecodeLinkSet(Get(kLinkFirst), Get(kLinkFirst + 1), Get(kLinkFirst + 2));
+    }
     if (kCommand < start || kCommand >= start + count) return;
     const std::uint16_t code = Get(kCommand);
     const std::uint16_t result = Execute(code, Get32(kCommandParameter));
@@ -262,6 +306,11 @@ void ChargerSim::StartRun() {
     charging_ = true;
 }
 
+void ChargerSim::SetSettings(const ChargerSettingsValues& settings) {
+    for (std::size_t i = 0; i < settings.size(); ++i)
+        Set(static_cast<std::uint16_t>(kSettingsFirst + i), settings[i]);
+}
+
 bool ChargerSim::Halted() const {
     return std::any_of(std::begin(kErrors), std::end(kErrors),
                        [&](const ErrorRegister& e) { return e.halts && Get(e.address) != 0; });
@@ -290,12 +339,7 @@ std::uint16_t ChargerSim::Execute(std::uint16_t code, std::uint32_t parameter) {
                 Set(e.address, 0);
             return kDone;
         case 16:
-            for (std::uint32_t a = kSettingsFirst; a < kSettingsEnd; ++a)
-                Set(static_cast<std::uint16_t>(a), 0);
-            for (const Preset& p : kPresets) {
-                if (p.address >= kSettingsFirst && p.address < kSettingsEnd)
-                    Set(p.address, p.value);
-            }
+            SetSettings(FactoryProfile());
             return kDone;
         default:
             return kUnsupported;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 
+#include "devices/charger/charger_view.h"
 #include "sim/sim_device.h"
 #include "sim/sim_options.h"
 
@@ -10,12 +12,20 @@ namespace veltrona::sim {
 // A charger on a 24 V AGM battery, charging from the start. A charge run steps through the
 // stages of the plan of its battery type on a clock that the time scale can speed up, and
 // integrates its current into three capacity counters. Commands written to 0x000A are
-// answered in 0x060E/0x060F until the master writes command 0.
+// answered in 0x060E/0x060F until the master writes command 0. A valid link set written to
+// 0x2000..0x2002 becomes its new line settings; an invalid one is refused.
 class ChargerSim : public SimDevice {
   public:
     ChargerSim();
     void Advance(double seconds) override;
+    std::uint8_t RefuseWrite(std::uint16_t start,
+                             std::span<const std::uint16_t> values) const override;
     void Written(std::uint16_t start, std::uint16_t count, double seconds) override;
+    std::optional<LinkSettings> TakeLinkChange() override;
+
+    // Shows the line settings it is served with in its link registers; a speed without a
+    // baud code leaves that register.
+    void SetLink(const LinkSettings& link);
 
     // From `seconds` on, the charger's time runs `scale` times as fast (0 stops it).
     void SetTimeScale(double scale, double seconds);
@@ -28,6 +38,7 @@ class ChargerSim : public SimDevice {
     void Run(double device_seconds);
     void Publish(double seconds);
     void StartRun();
+    void SetSettings(const ChargerSettingsValues& settings);
     // Carries out a command; returns its result code.
     std::uint16_t Execute(std::uint16_t code, std::uint32_t parameter);
     bool Halted() const;
@@ -44,6 +55,7 @@ class ChargerSim : public SimDevice {
     double session_ = 0;
     double total_ = 0;
     double user_ = 0;
+    std::optional<LinkSettings> link_change_;
 };
 
 }  // namespace veltrona::sim

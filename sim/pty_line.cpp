@@ -118,6 +118,20 @@ std::unique_ptr<SerialLine> SerialLine::OpenDevice(const std::string& path, std:
     return std::unique_ptr<SerialLine>(new SerialLine(fd, -1, path));
 }
 
+bool SerialLine::SetFormat(const LinkSettings& link) {
+    auto row = std::find_if(std::begin(kSpeeds), std::end(kSpeeds),
+                            [&](const SpeedRow& r) { return r.baud == link.baud; });
+    termios t{};
+    if (row == std::end(kSpeeds) || fd_ < 0 || tcgetattr(fd_, &t) != 0) return false;
+    t.c_cflag &= ~(PARENB | PARODD | CSTOPB);
+    if (link.parity != Parity::kNone) t.c_cflag |= PARENB;
+    if (link.parity == Parity::kOdd) t.c_cflag |= PARODD;
+    if (link.stop_bits != StopBits::kOne) t.c_cflag |= CSTOPB;
+    cfsetispeed(&t, row->code);
+    cfsetospeed(&t, row->code);
+    return tcsetattr(fd_, TCSADRAIN, &t) == 0;
+}
+
 LineTiming SerialLine::Timing() const {
     LineTiming timing;
     termios t{};

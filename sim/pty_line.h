@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "sim/link_set.h"
+
 namespace veltrona::sim {
 
 // What a character costs on the line the client set up.
@@ -35,6 +37,9 @@ class SerialLine {
     const std::string& ClientPath() const { return client_path_; }
     // Read afresh each time: the client may change its line settings at any moment.
     LineTiming Timing() const;
+    // Takes a device's new line settings once the bytes written so far have left; false when
+    // the line refuses them. With 8 data bits termios has no 1.5 stop bits: two stand in.
+    bool SetFormat(const LinkSettings& link);
     // Closing the pty master is what the client sees as an unplugged adapter.
     void Close();
 

@@ -1,6 +1,7 @@
 #include "sim/rtu_slave.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "link/frames.h"
 
@@ -123,6 +124,16 @@ void RtuSlave::Attach(DeviceId id, SimDevice& device, std::uint8_t address) {
     slots_.push_back({id, &device, address});
 }
 
+std::uint8_t RtuSlave::Address(DeviceId id) const {
+    const auto slot =
+        std::find_if(slots_.begin(), slots_.end(), [&](const Slot& s) { return s.id == id; });
+    return slot == slots_.end() ? 0 : slot->address;
+}
+
+std::optional<LinkSettings> RtuSlave::TakeLineChange() {
+    return std::exchange(line_change_, std::nullopt);
+}
+
 std::vector<std::uint8_t> RtuSlave::Handle(std::span<const std::uint8_t> request,
                                            const SimSwitches& switches, double seconds) {
     const int length = RequestLength(request);
@@ -154,15 +165,16 @@ std::vector<std::uint8_t> RtuSlave::Handle(std::span<const std::uint8_t> request
             std::find_if(switches.exceptions.begin(), switches.exceptions.end(),
                          [&](const ExceptionRule& r) { return Overlaps(r, start, count); });
         // Ties go to the device attached first, the same answer every time.
-        SimDevice* device = nullptr;
+        Slot* owner = nullptr;
         const BlockLayout* block = nullptr;
         for (Slot* s : here) {
             const BlockLayout* b = s->device->FindBlock(start, count);
             if (b != nullptr && (block == nullptr || b->count < block->count)) {
                 block = b;
-                device = s->device;
+                owner = s;
             }
         }
+        SimDevice* device = owner != nullptr ? owner->device : nullptr;
         if (count == 0 || count > (write ? kMaxWriteCount : kMaxReadCount) ||
             (write && request[6] != 2 * count)) {
             exception(kIllegalValue);
@@ -171,11 +183,23 @@ std::vector<std::uint8_t> RtuSlave::Handle(std::span<const std::uint8_t> request
         } else if (block == nullptr || (write && (block->access & kAccessWrite) == 0)) {
             exception(kIllegalAddress);
         } else if (write) {
-            for (std::uint16_t i = 0; i < count; ++i) {
-                device->Set(static_cast<std::uint16_t>(start + i), Word(request, 7 + 2 * i));
+            std::vector<std::uint16_t> values(count);
+            for (std::uint16_t i = 0; i < count; ++i)
+                values[i] = Word(request, 7 + 2 * i);
+            if (const std::uint8_t refused = device->RefuseWrite(start, values); refused != 0) {
+                exception(refused);
+            } else {
+                for (std::uint16_t i = 0; i < count; ++i)
+                    device->Set(static_cast<std::uint16_t>(start + i), values[i]);
+                device->Written(start, count, seconds);
+                reply.insert(reply.end(), request.begin() + 1, request.begin() + 6);
+                if (const auto link = device->TakeLinkChange()) {
+                    owner->address = link->address;
+                    line_change_ = link;
+                    // Switched before it could answer: the master hears nothing.
+                    if (switches.link_adopt_now) return {};
+                }
             }
-            device->Written(start, count, seconds);
-            reply.insert(reply.end(), request.begin() + 1, request.begin() + 6);
         } else {
             device->Advance(seconds);
             reply.push_back(kRead);

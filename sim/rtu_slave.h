@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -9,11 +10,6 @@
 #include "sim/sim_options.h"
 
 namespace veltrona::sim {
-
-// Modbus exception codes the stand-ins give.
-inline constexpr std::uint8_t kIllegalFunction = 1;
-inline constexpr std::uint8_t kIllegalAddress = 2;
-inline constexpr std::uint8_t kIllegalValue = 3;
 
 // Length of the request that starts the bytes: 0 while it cannot be told yet, -1 for a
 // function code whose requests have no known length (only silence can end them).
@@ -41,9 +37,16 @@ class RtuSlave {
     void Attach(DeviceId id, SimDevice& device, std::uint8_t address);
 
     // The reply to one framed request (CRC included), or empty for no reply. `seconds` is the
-    // time since the start, for the moving values.
+    // time since the start, for the moving values. A device that takes new line settings
+    // answers at its old address, or not at all with the link-adopt-now switch, and from then
+    // on at the new one.
     std::vector<std::uint8_t> Handle(std::span<const std::uint8_t> request,
                                      const SimSwitches& switches, double seconds);
+
+    // The address a device answers at now; 0 for one not attached.
+    std::uint8_t Address(DeviceId id) const;
+    // The line settings a device took in the requests handled since the last call.
+    std::optional<LinkSettings> TakeLineChange();
 
   private:
     struct Slot {
@@ -52,6 +55,7 @@ class RtuSlave {
         std::uint8_t address;
     };
     std::vector<Slot> slots_;
+    std::optional<LinkSettings> line_change_;
 };
 
 }  // namespace veltrona::sim

@@ -49,6 +49,7 @@ SimBus::SimBus(const SimOptions& options) : options_(options) {
     slave_.Attach(DeviceId::kCharger, charger_, options.addresses[0]);
     slave_.Attach(DeviceId::kInverter, inverter_, options.addresses[1]);
     slave_.Attach(DeviceId::kBms, bms_, options.addresses[2]);
+    charger_.SetLink({options.addresses[0], options.baud});
     charger_.SetTimeScale(options.switches.time_scale, 0);
 }
 
@@ -127,6 +128,24 @@ std::string SimBus::Command(const std::string& line) {
     return "ok";
 }
 
+std::uint8_t SimBus::Address(DeviceId id) const {
+    std::lock_guard lock(mutex_);
+    return slave_.Address(id);
+}
+
+std::uint16_t SimBus::Register(DeviceId id, std::uint16_t address) const {
+    std::lock_guard lock(mutex_);
+    switch (id) {
+        case DeviceId::kCharger:
+            return charger_.Get(address);
+        case DeviceId::kInverter:
+            return inverter_.Get(address);
+        case DeviceId::kBms:
+            return bms_.Get(address);
+    }
+    return 0;
+}
+
 std::size_t SimBus::RequestCount() const {
     std::lock_guard lock(mutex_);
     return request_count_;
@@ -179,6 +198,7 @@ void SimBus::Run() {
 void SimBus::Serve(std::span<const std::uint8_t> request, Clock::time_point received) {
     const double seconds = std::chrono::duration<double>(received - started_).count();
     std::vector<std::uint8_t> reply;
+    std::optional<LinkSettings> line_change;
     std::uint32_t turnaround_us = 0;
     {
         std::lock_guard lock(mutex_);
@@ -186,12 +206,16 @@ void SimBus::Serve(std::span<const std::uint8_t> request, Clock::time_point rece
         request_times_.push_back(received);
         if (request_times_.size() > kRequestLog) request_times_.pop_front();
         reply = slave_.Handle(request, options_.switches, seconds);
+        line_change = slave_.TakeLineChange();
         turnaround_us = options_.switches.turnaround_us;
     }
-    if (reply.empty()) return;
-    const std::int64_t delay_us = turnaround_us + WireTimeUs(reply.size(), line_->Timing());
-    SleepUntil(received + std::chrono::microseconds(delay_us));
-    WriteAll(line_->Fd(), reply);
+    if (!reply.empty()) {
+        const std::int64_t delay_us = turnaround_us + WireTimeUs(reply.size(), line_->Timing());
+        SleepUntil(received + std::chrono::microseconds(delay_us));
+        WriteAll(line_->Fd(), reply);
+    }
+    // A pseudo-terminal's speed is the client's to choose.
+    if (line_change && !options_.port.empty()) line_->SetFormat(*line_change);
 }
 
 }  // namespace veltrona::sim

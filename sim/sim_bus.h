@@ -40,6 +40,11 @@ class SimBus {
     // reason".
     std::string Command(const std::string& line);
 
+    // The address a stand-in answers at now: the charger's follows the link sets it takes.
+    std::uint8_t Address(DeviceId id) const;
+    // A register of a stand-in as it holds it now (0 outside its blocks).
+    std::uint16_t Register(DeviceId id, std::uint16_t address) const;
+
     // Requests framed since construction, muted ones too, and when the latest kRequestLog of
     // them arrived, oldest first; any thread.
     static constexpr std::size_t kRequestLog = 4096;
@@ -61,7 +66,7 @@ class SimBus {
     std::string link_path_;
     std::chrono::steady_clock::time_point started_;
 
-    mutable std::mutex mutex_;  // guards options_.switches, line_ and the request log
+    mutable std::mutex mutex_;  // guards options_.switches, slave_, line_ and the request log
     std::size_t request_count_ = 0;
     std::deque<std::chrono::steady_clock::time_point> request_times_;
     std::thread thread_;

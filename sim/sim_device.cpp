@@ -50,7 +50,15 @@ void SimDevice::Set32(std::uint16_t address, std::uint32_t value) {
     Set(static_cast<std::uint16_t>(address + 1), static_cast<std::uint16_t>(value >> 16));
 }
 
+std::uint8_t SimDevice::RefuseWrite(std::uint16_t, std::span<const std::uint16_t>) const {
+    return 0;
+}
+
 void SimDevice::Written(std::uint16_t, std::uint16_t, double) {}
+
+std::optional<LinkSettings> SimDevice::TakeLinkChange() {
+    return std::nullopt;
+}
 
 std::vector<std::uint8_t> SimDevice::LoaderReply(std::span<const std::uint8_t>) {
     return {};

@@ -1,13 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
 
 #include "link/device_model.h"
+#include "sim/link_set.h"
 
 namespace veltrona::sim {
+
+// Modbus exception codes the stand-ins give.
+inline constexpr std::uint8_t kIllegalFunction = 1;
+inline constexpr std::uint8_t kIllegalAddress = 2;
+inline constexpr std::uint8_t kIllegalValue = 3;
 
 // The register image of one stand-in: one array per block of the device's map.
 class SimDevice {
@@ -27,8 +34,14 @@ class SimDevice {
 
     // Brings the moving values to `seconds` after the start, before they are read.
     virtual void Advance(double seconds) = 0;
+    // The exception code that refuses a write of `values` from `start` before anything is
+    // stored, or 0 to take it.
+    virtual std::uint8_t RefuseWrite(std::uint16_t start,
+                                     std::span<const std::uint16_t> values) const;
     // Reacts to registers a master has just written (commands, settings).
     virtual void Written(std::uint16_t start, std::uint16_t count, double seconds);
+    // The line settings a write has just given the device, once.
+    virtual std::optional<LinkSettings> TakeLinkChange();
     // Bootloader function codes: the reply after the address, or empty when unsupported.
     virtual std::vector<std::uint8_t> LoaderReply(std::span<const std::uint8_t> request);
 

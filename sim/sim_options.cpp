@@ -93,6 +93,10 @@ std::string ApplyWords(const std::vector<std::string_view>& w, SimSwitches& s) {
         s.time_scale = *value;
         return {};
     }
+    if (name == "link-adopt" && w.size() == 2 && (w[1] == "after" || w[1] == "now")) {
+        s.link_adopt_now = w[1] == "now";
+        return {};
+    }
     if (name == "exception" && w.size() == 4) {
         auto first = ParseNumber(w[1], 0xFFFF);
         auto last = ParseNumber(w[2], 0xFFFF);
@@ -127,10 +131,13 @@ const char kUsage[] =
     "  --reply-address A      answer from address A\n"
     "  --exception F L C      answer exception C to requests touching registers F..L\n"
     "  --time-scale N         charger time runs N times as fast, 0 stops it (default 1)\n"
+    "  --link-adopt WHEN      a written link set is taken after the reply (after, the\n"
+    "                         default) or at once, leaving the write unanswered (now)\n"
     "  --help                 this text\n"
     "Line commands on standard input: mute DEVICE, unmute DEVICE, delay-us N,\n"
     "corrupt-crc on|off, reply-address A|off, exception F L C|off, time-scale N,\n"
-    "charger-error big|small|close|err CODE, charger-error clear, unplug, plug, quit.\n";
+    "link-adopt after|now, charger-error big|small|close|err CODE, charger-error clear,\n"
+    "unplug, plug, quit.\n";
 
 std::string_view DeviceName(DeviceId id) {
     return kDeviceNames[static_cast<std::size_t>(id)];
@@ -234,6 +241,8 @@ std::string ParseOptions(int argc, const char* const* argv, SimOptions& options)
             error = as_command("exception", 3);
         } else if (arg == "--time-scale") {
             error = as_command("time-scale", 1);
+        } else if (arg == "--link-adopt") {
+            error = as_command("link-adopt", 1);
         } else {
             return "unknown switch " + std::string(arg);
         }

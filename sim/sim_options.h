@@ -31,6 +31,7 @@ struct SimSwitches {
     std::vector<ExceptionRule> exceptions;
     std::array<bool, kDeviceCount> muted{};
     std::uint32_t time_scale = 1;  // how much faster than the wall clock the charger runs
+    bool link_adopt_now = false;   // new line settings taken at once, the write unanswered
 };
 
 // One error register of the charger (ErrBig, ErrSmall, ErrCloseChrg, Err), or all of them.

@@ -9,7 +9,6 @@
 #include "devices/bus_devices.h"
 #include "link/catalogue.h"
 #include "link/event_loop.h"
-#include "link/port_names.h"
 #include "link/port_worker.h"
 
 namespace {
@@ -21,15 +20,6 @@ void OnSignal(int number) {
     g_signal = number;
 }
 
-std::string ResolvePort(const veltrona::PollOptions& options) {
-    int com = veltrona::ComNumberFromName(options.port);
-    if (com == 0 && !options.port.empty() &&
-        options.port.find_first_not_of("0123456789") == std::string::npos) {
-        com = veltrona::ComNumberFromName("COM" + options.port);
-    }
-    return com != 0 ? veltrona::ResolveComPath(com, options.folder) : options.port;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,27 +27,28 @@ int main(int argc, char** argv) {
     std::string error;
     const auto options = ParsePollOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
-        std::cerr << "veltrona-poll: " << error << "\n\n" << kPollUsage;
+        std::cerr << "veltrona-poll: " << error << "\n\n" << PollUsage();
         return 2;
     }
     if (options->help) {
-        std::cout << kPollUsage;
+        std::cout << PollUsage();
         return 0;
     }
-    const std::string path = ResolvePort(*options);
+    const LineOptions& line = options->line;
+    const std::string path = ResolvePortPath(line);
     if (path.empty()) {
-        std::cerr << "veltrona-poll: " << options->port << " names no serial device\n";
+        std::cerr << "veltrona-poll: " << line.port << " names no serial device\n";
         return 1;
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 
-    DeviceList devices = BuildBusDevices(options->devices);
+    DeviceList devices = BuildBusDevices(line.devices);
     EventLoop loop;
     CsvPollClient client(std::cout, std::cerr, options->changes_only);
     TThreadSyncComPort worker(devices, loop, client, MakeSystemSerialLine());
     CsvPollClient::WriteHeader(std::cout);
-    if (!worker.StartPort(options->settings, path, options->frame_end)) {
+    if (!worker.StartPort(line.settings, path, line.frame_end)) {
         std::cerr << "veltrona-poll: cannot start the port worker\n";
         return 1;
     }
@@ -75,7 +66,7 @@ int main(int argc, char** argv) {
     std::cout.flush();
 
     for (std::size_t i = 0; i < kBusDeviceCount; ++i) {
-        if (!options->devices.enabled[i]) continue;
+        if (!line.devices.enabled[i]) continue;
         const TrafficFigures t = worker.traffic(i).Figures();
         std::cerr << DeviceKindKey(i) << ": requests " << t.requests << ", replies " << t.replies
                   << ", timed out " << t.timed_out << ", dropped frames " << t.dropped

@@ -1,23 +1,16 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "devices/bus_devices.h"
-#include "link/port_settings.h"
-#include "link/port_worker.h"
+#include "cli/line_options.h"
 
 namespace veltrona {
 
 struct PollOptions {
-    std::string port;    // a device path, "COMn" or n
-    std::string folder;  // where ports/COMn links are looked up
-    PortSettings settings;
-    FrameEnd frame_end = FrameEnd::kSilence;
-    BusDeviceSettings devices;
+    LineOptions line;
     std::uint32_t rounds = 0;   // 0: not bounded by rounds
     std::uint32_t seconds = 0;  // 0: not bounded by time
     bool changes_only = false;
@@ -28,6 +21,6 @@ struct PollOptions {
 std::optional<PollOptions> ParsePollOptions(const std::vector<std::string>& args,
                                             std::string& error);
 
-extern const char kPollUsage[];
+std::string PollUsage();
 
 }  // namespace veltrona

@@ -22,26 +22,13 @@ namespace {
 
 const QColor kRed(255, 0, 0);
 
-// The default settings with the charger alone on the bus and short line times.
-void WriteChargerAloneSettings(const QTemporaryDir& folder) {
-    std::string text = DefaultSettings();
-    text = Replace(text, "TL_7150                                 =YES //",
-                   "TL_7150                                 =NO  //");
-    text = Replace(text, "BMS                                     =YES //",
-                   "BMS                                     =NO  //");
-    text = Replace(text, "=20000\r\n", "=2000\r\n");
-    // Five time-outs in about a second, and room for a reply (about 33 ms) on a busy machine.
-    text = Replace(text, "=1600000\r\n", "=200000\r\n");
-    WriteSettings(folder, text);
-}
-
 // The main window and the charger window against the stand-in charger over a
 // pseudo-terminal.
 class ChargerSummaryTest : public ::testing::Test {
   protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        WriteChargerAloneSettings(folder_);
+        WriteSettings(folder_, ChargerAloneSettings());
         ASSERT_NO_FATAL_FAILURE(StartStandIns(folder_, bus_));
         windows_ = std::make_unique<ApplicationWindows>(folder_.path().toStdString());
         windows_->general->show();

@@ -35,7 +35,7 @@ class ChargerWindowTest : public ::testing::Test {
         // A separator other than the '.' of the formatting core.
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         devices_ = BuildBusDevices(BusDeviceSettings{});
-        window_.Attach(ChargerLink{&view_, &devices_, [this] { ++cycleStarts_; }});
+        window_.Attach(ChargerLink{&view_, &devices_, [this] { ++cycleStarts_; }, {}});
         window_.show();
     }
     ~ChargerWindowTest() override {

@@ -88,6 +88,17 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
+std::string ChargerAloneSettings() {
+    std::string text = DefaultSettings();
+    text = Replace(text, "TL_7150                                 =YES //",
+                   "TL_7150                                 =NO  //");
+    text = Replace(text, "BMS                                     =YES //",
+                   "BMS                                     =NO  //");
+    text = Replace(text, "=20000\r\n", "=2000\r\n");
+    text = Replace(text, "=1600000\r\n", "=200000\r\n");
+    return text;
+}
+
 void WriteSettings(const QTemporaryDir& folder, const std::string& text) {
     std::ofstream(folder.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary) << text;
 }

@@ -85,6 +85,9 @@ std::string ReadFile(const std::filesystem::path& path);
 std::string DefaultSettings();
 // `text` with its first `from` replaced; a missing one fails the test.
 std::string Replace(std::string text, const std::string& from, const std::string& to);
+// The default settings with the charger alone on the bus and short line times: five time-outs
+// in about a second, and room for a reply on a busy machine.
+std::string ChargerAloneSettings();
 // Writes `text` as the settings file of the program started from `folder`.
 void WriteSettings(const QTemporaryDir& folder, const std::string& text);
 

@@ -2,8 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include "devices/charger/charge_profile.h"
+#include "devices/charger/charger_texts.h"
+
 namespace veltrona::sim {
 namespace {
+
+template <typename Values>
+Values Block(const ChargerSim& c, std::uint16_t base) {
+    Values values{};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = c.Get(static_cast<std::uint16_t>(base + i));
+    return values;
+}
+
+ChargerSettingsValues Settings(const ChargerSim& c) {
+    return Block<ChargerSettingsValues>(c, 0x2800);
+}
 
 // Read by hand, low half in the lower register, so that the pair order is checked too.
 std::uint32_t Pair(const ChargerSim& c, std::uint16_t address) {
@@ -151,12 +166,8 @@ TEST(ChargerSim, CommandsAreAnsweredUntilTheMasterWritesZero) {
         Command(c, unsupported, 14);
         answered(unsupported, 2);
     }
-    c.Set(0x2809, 480);
-    c.Set(0x2850, 77);
     Command(c, 16, 15);
     answered(16, 1);
-    EXPECT_EQ(c.Get(0x2809), 240);
-    EXPECT_EQ(c.Get(0x2850), 0);
 
     // Errors clear only with the charge off and the parameter of the clear-errors button.
     Command(c, 1, 16);
@@ -173,6 +184,36 @@ TEST(ChargerSim, CommandsAreAnsweredUntilTheMasterWritesZero) {
     answered(5, 1);
     EXPECT_EQ(c.Get(0x061C), 0);
     EXPECT_EQ(c.Get(0x0600) & 0x0F, 0);
+}
+
+TEST(ChargerSim, StartsWithAValidProfileThatFactorySettingsRestore) {
+    ChargerSim c;
+    const ChargerSettingsValues start = Settings(c);
+    ChargerSettingsValues validated = start;
+    const ValidationResult result =
+        ValidateSettings(Block<ChargerCapabilityValues>(c, 0x3000), validated);
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(validated, start);  // nothing for validation to correct
+    EXPECT_EQ(start[kSetTypeBattVoltage], 240);
+    EXPECT_EQ(start[kSetTypeBatt], 1);
+    EXPECT_EQ(start[0x0A], 200);  // a cell register the presets keep
+
+    // The master offers what the capability bits allow: the profile's codes among them.
+    const std::uint32_t voltages = Pair(c, 0x3000);
+    for (const ChargerVoltageCode& v : kBatteryVoltageCodes)
+        EXPECT_EQ((voltages >> v.capability_bit & 1) != 0, v.code <= 240) << v.code;
+    for (const ChargerBatteryType& t : kBatteryTypes) {
+        const bool offered = t.code <= 2 || t.code == 32;
+        EXPECT_EQ((c.Get(0x3002) >> t.capability_bit & 1) != 0, offered) << t.code;
+    }
+
+    c.Set(0x2809, 480);
+    c.Set(0x2850, 77);
+    c.Set(0x281D, 6);
+    c.Set(0x28FF, 1);
+    Command(c, 16, 1);
+    EXPECT_EQ(c.Get(0x060F), 1);
+    EXPECT_EQ(Settings(c), start);
 }
 
 TEST(ChargerSim, InjectedErrorsShowInTheRegistersAndLamps) {

@@ -1,5 +1,8 @@
 #include "sim/rtu_slave.h"
 
+#include <array>
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "sim/bms_sim.h"
@@ -251,6 +254,72 @@ TEST_F(RtuSlaveTest, SwitchesBendTheReplies) {
     const Bytes corrupted = Ask(Read(1, 0x0000, 1));
     ASSERT_EQ(corrupted.size(), 7u);
     EXPECT_FALSE(CrcGood(corrupted));
+}
+
+// A link write answered at the old address moves the charger; a refused one leaves it.
+TEST(RtuSlaveLink, ChargerTakesAValidLinkSetAfterItsReply) {
+    struct Case {
+        std::uint16_t start;
+        std::vector<std::uint16_t> values;
+        std::optional<LinkSettings> taken;   // none: refused with exception 3
+        std::array<std::uint16_t, 3> shown;  // the link registers afterwards
+    };
+    constexpr std::array<std::uint16_t, 3> kUnchanged{1, 4, 0};
+    const Case cases[] = {
+        {0x2000,
+         {17, 0, 0x0201},
+         LinkSettings{17, 9600, Parity::kOdd, StopBits::kTwo},
+         {17, 0, 0x0201}},
+        {0x2000,
+         {247, 3, 0x0102},
+         LinkSettings{247, 57600, Parity::kEven, StopBits::kOneAndHalf},
+         {247, 3, 0x0102}},
+        {0x2001, {5}, LinkSettings{1, 230400, Parity::kNone, StopBits::kOne}, {1, 5, 0}},
+        {0x2000, {0, 4, 0}, std::nullopt, kUnchanged},
+        {0x2000, {248, 4, 0}, std::nullopt, kUnchanged},
+        {0x2001, {6}, std::nullopt, kUnchanged},
+        {0x2002, {0x0300}, std::nullopt, kUnchanged},
+        {0x2002, {0x0003}, std::nullopt, kUnchanged},
+        {0x2000, {2, 4, 0x0003}, std::nullopt, kUnchanged},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.start << " " << c.values[0]);
+        ChargerSim charger;
+        RtuSlave slave;
+        slave.Attach(DeviceId::kCharger, charger, 1);
+        const SimSwitches switches;
+        const Bytes reply = slave.Handle(Write(1, c.start, c.values), switches, 1);
+        const LinkSettings after = c.taken.value_or(LinkSettings{});
+        EXPECT_EQ(slave.TakeLineChange(), c.taken);
+        EXPECT_EQ(slave.Address(DeviceId::kCharger), after.address);
+        if (!c.taken) {
+            EXPECT_EQ(reply, WithCrc({1, 0x90, 3}));
+        } else {
+            EXPECT_EQ(reply, WithCrc({1, 0x10, 0x20, static_cast<std::uint8_t>(c.start), 0,
+                                      static_cast<std::uint8_t>(c.values.size())}));
+        }
+        EXPECT_EQ(slave.Handle(Read(1, 0x0000, 1), switches, 2).empty(), after.address != 1);
+        EXPECT_FALSE(slave.TakeLineChange());
+        const Bytes link = slave.Handle(Read(after.address, 0x2000, 3), switches, 3);
+        ASSERT_EQ(link.size(), 11u);
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(ReplyWord(link, i), c.shown[i]) << i;
+    }
+}
+
+TEST_F(RtuSlaveTest, LinkAdoptNowLeavesTheWriteUnanswered) {
+    switches.link_adopt_now = true;
+    EXPECT_EQ(Ask(Write(1, 0x2000, {0, 4, 0})), Exception(1, 0x10, 3));  // still refused
+    EXPECT_TRUE(Ask(Write(1, 0x2000, {9, 4, 0})).empty());
+    EXPECT_EQ(slave.Address(DeviceId::kCharger), 9);
+    EXPECT_TRUE(Ask(Read(1, 0x0000, 1)).empty());
+    EXPECT_EQ(Ask(Read(9, 0x0000, 1)), WithCrc({9, 0x03, 2, 0, 2}));
+    EXPECT_EQ(slave.Address(DeviceId::kInverter), 3);
+
+    // A test's exception rule answers before the device can take anything.
+    switches.exceptions.push_back({0x2000, 0x2002, 6});
+    EXPECT_EQ(Ask(Write(9, 0x2000, {10, 4, 0})), Exception(9, 0x10, 6));
+    EXPECT_EQ(slave.Address(DeviceId::kCharger), 9);
 }
 
 }  // namespace

@@ -27,6 +27,15 @@ Bytes WithCrc(Bytes frame) {
     return frame;
 }
 
+Bytes ReadLink(std::uint8_t address) {
+    return WithCrc({address, 0x03, 0x20, 0x00, 0x00, 0x03});
+}
+
+Bytes LinkReply(std::uint8_t address, std::uint16_t baud_code, std::uint16_t format) {
+    return WithCrc({address, 0x03, 6, 0, address, 0, static_cast<std::uint8_t>(baud_code),
+                    static_cast<std::uint8_t>(format >> 8), static_cast<std::uint8_t>(format)});
+}
+
 class Client {
   public:
     explicit Client(const std::string& path, speed_t speed = B115200) {
@@ -159,6 +168,41 @@ TEST_F(SimBusTest, LineCommandsAndUnplug) {
     EXPECT_NE(p.revents & POLLHUP, 0);
     EXPECT_EQ(bus.ClientPath(), "");
     EXPECT_EQ(bus.Command("unplug"), "error: not plugged");
+}
+
+// A pty slave stands for the serial device; its master is the far end of the line.
+TEST(SimBusPort, ServedPortTakesTheSpeedOfTheLinkSet) {
+    Client far("/dev/ptmx");
+    ASSERT_TRUE(far.Ok());
+    char name[128] = {};
+    ASSERT_EQ(grantpt(far.Fd()), 0);
+    ASSERT_EQ(unlockpt(far.Fd()), 0);
+    ASSERT_EQ(ptsname_r(far.Fd(), name, sizeof name), 0);
+    SimOptions options;
+    options.port = name;
+    options.baud = 19200;
+    options.addresses[0] = 7;
+    options.switches.turnaround_us = 0;
+    SimBus bus(options);
+    ASSERT_EQ(bus.Start(), "");
+    auto line = [&] {
+        termios t{};
+        tcgetattr(far.Fd(), &t);
+        return t;
+    };
+    const termios before = line();
+    EXPECT_EQ(cfgetospeed(&before), B19200);
+    EXPECT_EQ(far.Ask(ReadLink(7), 11), LinkReply(7, 1, 0));  // shows how it is served
+
+    // To 8 at 9600 with two stop bits: answered from 7, then only 8 answers, on the new line.
+    const Bytes write = WithCrc({7, 0x10, 0x20, 0, 0, 3, 6, 0, 8, 0, 0, 1, 1});
+    EXPECT_EQ(far.Ask(write, 8), WithCrc({7, 0x10, 0x20, 0, 0, 3}));
+    far.Send(ReadLink(7));
+    EXPECT_EQ(far.Ask(ReadLink(8), 11), LinkReply(8, 0, 0x0101));
+    EXPECT_EQ(bus.Address(DeviceId::kCharger), 8);
+    const termios now = line();
+    EXPECT_EQ(cfgetospeed(&now), B9600);
+    EXPECT_NE(now.c_cflag & CSTOPB, 0u);  // a pty drops the parity bit, so only stop bits show
 }
 
 TEST(SerialLine, ReadsTheLineSettingsTheClientChose) {

@@ -41,7 +41,9 @@ TEST(SimOptions, CommandLine) {
                      "0x063F",
                      "4",
                      "--time-scale",
-                     "600"},
+                     "600",
+                     "--link-adopt",
+                     "now"},
                     a),
               "");
     EXPECT_EQ(a.port, "/dev/ttyUSB0");
@@ -54,6 +56,8 @@ TEST(SimOptions, CommandLine) {
     ASSERT_EQ(a.switches.exceptions.size(), 1u);
     EXPECT_EQ(a.switches.exceptions[0].last, 0x063F);
     EXPECT_EQ(a.switches.time_scale, 600u);
+    EXPECT_TRUE(a.switches.link_adopt_now);
+    EXPECT_FALSE(o.switches.link_adopt_now);
 
     for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
              {},
@@ -65,6 +69,7 @@ TEST(SimOptions, CommandLine) {
              {"--port", "/dev/ttyS0", "--exception", "1", "2"},
              {"--port", "/dev/ttyS0", "--mute", "toaster"},
              {"--port", "/dev/ttyS0", "--time-scale", "fast"},
+             {"--port", "/dev/ttyS0", "--link-adopt", "later"},
              {"--com"},
              {"--colour"},
          }) {
@@ -94,6 +99,11 @@ TEST(SimOptions, LineCommands) {
     EXPECT_EQ(s.time_scale, 0u);
     EXPECT_EQ(ApplySwitchCommand("time-scale 100000", s), "");
     EXPECT_EQ(s.time_scale, 100'000u);
+    EXPECT_EQ(ApplySwitchCommand("link-adopt now", s), "");
+    EXPECT_TRUE(s.link_adopt_now);
+    EXPECT_EQ(ApplySwitchCommand("link-adopt after", s), "");
+    EXPECT_FALSE(s.link_adopt_now);
+    EXPECT_EQ(ApplySwitchCommand("link-adopt now", s), "");
 
     EXPECT_EQ(ApplySwitchCommand("exception 0x0600 0x063F 4", s), "");
     EXPECT_EQ(ApplySwitchCommand("exception 0x0600 0x063F 6", s), "");  // replaces the rule
@@ -105,17 +115,33 @@ TEST(SimOptions, LineCommands) {
     EXPECT_EQ(s.exceptions[0].first, 0);
 
     const SimSwitches before = s;
-    for (const char* bad :
-         {"", "mute", "mute toaster", "delay-us -1", "delay-us 12x", "corrupt-crc yes",
-          "reply-address 0", "reply-address 248", "exception 9 1 2", "exception 0 1 0",
-          "exception 0 0x10000 2", "time-scale", "time-scale 100001", "time-scale 1.5",
-          "charger-error clear", "unplug now", "fly"}) {
+    for (const char* bad : {"",
+                            "mute",
+                            "mute toaster",
+                            "delay-us -1",
+                            "delay-us 12x",
+                            "corrupt-crc yes",
+                            "reply-address 0",
+                            "reply-address 248",
+                            "exception 9 1 2",
+                            "exception 0 1 0",
+                            "exception 0 0x10000 2",
+                            "time-scale",
+                            "time-scale 100001",
+                            "time-scale 1.5",
+                            "charger-error clear",
+                            "unplug now",
+                            "link-adopt",
+                            "link-adopt soon",
+                            "link-adopt now after",
+                            "fly"}) {
         EXPECT_NE(ApplySwitchCommand(bad, s), "") << bad;
     }
     EXPECT_EQ(s.turnaround_us, before.turnaround_us);
     EXPECT_EQ(s.exceptions.size(), before.exceptions.size());
     EXPECT_EQ(s.reply_address, before.reply_address);
     EXPECT_EQ(s.time_scale, before.time_scale);
+    EXPECT_TRUE(s.link_adopt_now);
 }
 
 TEST(SimOptions, ChargerErrorCommands) {
