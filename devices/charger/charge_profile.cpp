@@ -531,20 +531,13 @@ void DeriveTotals(ChargerSettingsValues& settings) {
     settings[kSetChargeTimeMax] = unlimited ? 0 : ClampU16(time_sum);
 }
 
-bool ApplyPresets(ChargerSettingsValues& settings, std::uint16_t voltage_code,
-                  std::uint16_t type_code) {
-    ApplyHeader(settings);
-    const std::optional<BatteryFamily> family = FamilyOf(type_code);
-    if (!IsVoltageCode(voltage_code) || !family) return false;
-    settings[kSetTypeBattVoltage] = voltage_code;
-    settings[kSetTypeBatt] = type_code;
-    settings[kSetCapacityBatt] = CapacityDefault(*family);
-    for (std::size_t n = 1; n <= kChargerStageCount; ++n)
-        PresetStage(settings, n);
-    DeriveTotals(settings);
+namespace {
 
+// End current, restart voltage and temperatures as the presets give them for the settings'
+// present stages and capacity.
+void PresetLimits(ChargerSettingsValues& settings, BatteryFamily family) {
     std::int32_t end = 0;
-    switch (*family) {
+    switch (family) {
         case BatteryFamily::Acid:
             end = settings[kSetCapacityBatt];
             break;
@@ -561,13 +554,29 @@ bool ApplyPresets(ChargerSettingsValues& settings, std::uint16_t voltage_code,
     settings[kSetChargeCurrentOff] = ClampU16(std::max<std::int32_t>(end, kChargeCurrentOffMin));
     settings[kSetChargeCurrentOffDuration] = kDurationDefault;
 
-    const std::size_t v = BatteryVoltageIndex(voltage_code);
+    const std::size_t v = BatteryVoltageIndex(settings[kSetTypeBattVoltage]);
     settings[kSetChargeVoltageRecom] = kRestartVoltageDefault[v];
     settings[kSetChargeVoltageRecomDuration] = kDurationDefault;
     settings[kSetChargeTempMin] = 0;
     settings[kSetChargeTempMinDuration] = kDurationDefault;
     settings[kSetChargeTempMax] = kChargeTempMaxDefault;
     settings[kSetChargeTempMaxDuration] = kDurationDefault;
+}
+
+}  // namespace
+
+bool ApplyPresets(ChargerSettingsValues& settings, std::uint16_t voltage_code,
+                  std::uint16_t type_code) {
+    ApplyHeader(settings);
+    const std::optional<BatteryFamily> family = FamilyOf(type_code);
+    if (!IsVoltageCode(voltage_code) || !family) return false;
+    settings[kSetTypeBattVoltage] = voltage_code;
+    settings[kSetTypeBatt] = type_code;
+    settings[kSetCapacityBatt] = CapacityDefault(*family);
+    for (std::size_t n = 1; n <= kChargerStageCount; ++n)
+        PresetStage(settings, n);
+    DeriveTotals(settings);
+    PresetLimits(settings, *family);
     settings[kSetReleLockControlEnable] = 0;
     settings[kSetReleLockControlTime] = kReleLockControlTimeDefault;
     for (std::size_t base : {kSetReleOut1ControlCase, kSetReleOut2ControlCase}) {
@@ -576,6 +585,15 @@ bool ApplyPresets(ChargerSettingsValues& settings, std::uint16_t voltage_code,
         settings[base + 2] = 0;  // criterion
     }
     return true;
+}
+
+void ApplyCapacity(ChargerSettingsValues& settings, std::uint16_t capacity) {
+    settings[kSetCapacityBatt] = capacity;
+    const std::optional<BatteryFamily> family = FamilyOf(settings[kSetTypeBatt]);
+    if (!family) return;
+    for (std::size_t n = 1; n <= kChargerStageCount; ++n)
+        PresetStage(settings, n);
+    PresetLimits(settings, *family);
 }
 
 void ApplyCouplingRules(ChargerSettingsValues& settings,

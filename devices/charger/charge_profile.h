@@ -134,6 +134,9 @@ bool ApplyPresets(ChargerSettingsValues& settings, std::uint16_t voltage_code,
                   std::uint16_t type_code);
 // The presets of stage n (1..12) for the settings' own voltage and type codes.
 void PresetStage(ChargerSettingsValues& settings, std::size_t n);
+// A new capacity: the stages, end current, restart voltage and temperatures get their presets
+// again for it (the totals wait for validation).
+void ApplyCapacity(ChargerSettingsValues& settings, std::uint16_t capacity);
 // ChargeCurrentMax and ChargeTimeMax from the stages that are on.
 void DeriveTotals(ChargerSettingsValues& settings);
 
