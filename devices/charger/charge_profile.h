@@ -19,6 +19,7 @@ inline constexpr std::size_t kSetControlMode = 0x02;
 inline constexpr std::size_t kSetStageCount = 0x03;
 inline constexpr std::size_t kSetStageSetShift = 0x04;
 inline constexpr std::size_t kSetManagementMode = 0x05;
+inline constexpr std::size_t kSetErrorRechargeEnable = 0x06;
 inline constexpr std::size_t kSetTypeBattVoltage = 0x09;
 inline constexpr std::size_t kSetTypeBatt = 0x0C;
 inline constexpr std::size_t kSetCapacityBatt = 0x0D;

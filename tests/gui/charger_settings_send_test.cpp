@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <fstream>
 
 #include "devices/bus_devices.h"
@@ -133,6 +135,21 @@ TEST_F(ChargerSettingsSendTest, SendWritesTheSettingsAndTheDialogCountsEveryRepl
     // The next reads bring the written values back.
     ASSERT_TRUE(WaitFor([&] { return View().received.settings == sent; }));
     EXPECT_EQ(SettingsFile(), SettingsWith({1, 4, 0}, 115200, 0, 0));
+}
+
+TEST_F(ChargerSettingsSendTest, AnEditOnThePageReachesTheDeviceAndComesBack) {
+    Click("btnSettingsReceive");
+    // The stand-in's AGM profile at 24 V: restart voltage 19.00..25.00 V.
+    auto* field = Find<QLineEdit>(*windows_->chrgNet, "eSettingsAddVoltRecom");
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("23.40"));
+    QTest::keyClick(field, Qt::Key_Return);
+    ASSERT_EQ(View().edited[kSetChargeVoltageRecom], 2340);
+    Click("btnSettingsSend");
+    ASSERT_TRUE(WaitFor([&] { return bus_->Register(DeviceId::kCharger, 0x2812) == 2340; }));
+    ASSERT_TRUE(WaitFor([&] { return View().received.settings[kSetChargeVoltageRecom] == 2340; }));
+    Click("btnSettingsReceive");
+    EXPECT_EQ(field->text(), QLocale().toString(23.40, 'f', 2));
 }
 
 TEST_F(ChargerSettingsSendTest, AnsweredLinkWriteIsAdoptedIntoTheSettingsFileAndTheModel) {
