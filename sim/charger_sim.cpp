@@ -44,6 +44,8 @@ constexpr Preset kPresets[] = {
     {0x3003, 3000},
     {0x300B, 5000},
     {0x300C, 4000},
+    // the battery-power relay and both relay outputs
+    {0x3019, 0x0007},
 };
 
 // The factory profile: the AGM presets at 24 V over the cell registers they keep, then
@@ -57,6 +59,14 @@ constexpr std::uint16_t kSettingsFirst = 0x2800;
 
 constexpr std::uint16_t kLinkFirst = 0x2000;
 constexpr std::uint16_t kLinkCount = 3;
+
+constexpr std::uint16_t kCalibrationState = 0x0620;
+constexpr std::uint16_t kCalibrationRequest = 0x2908;
+constexpr std::uint16_t kCoefficientFirst = 0x290A;
+constexpr std::uint16_t kCoefficientEnd = 0x290E;
+constexpr std::uint16_t kCalibrationOn = 0x8000;
+constexpr std::uint16_t kCalibrationStore = 0x4000;
+constexpr std::uint16_t kCoefficientStart = 10000;
 
 constexpr std::uint16_t kCommand = 0x000A;
 constexpr std::uint16_t kCommandParameter = 0x000B;
@@ -196,8 +206,11 @@ std::uint16_t MainsState(std::uint16_t centivolts) {
 }  // namespace
 
 ChargerSim::ChargerSim() : SimDevice(kChargerBlocks) {
+    coefficients_.fill(kCoefficientStart);
     for (const Preset& p : kPresets)
         Set(p.address, p.value);
+    for (std::size_t i = 0; i < coefficients_.size(); ++i)
+        Set(static_cast<std::uint16_t>(kCoefficientFirst + i), coefficients_[i]);
     SetSettings(FactoryProfile());
     Set32(0x0003, 20240611);
     Set32(0x0005, 1200345);
@@ -239,12 +252,26 @@ void ChargerSim::Written(std::uint16_t start, std::uint16_t count, double t) {
     if (TouchesLink(start, count)) {
         link_change_ = DecodeLinkSet(Get(kLinkFirst), Get(kLinkFirst + 1), Get(kLinkFirst + 2));
     }
+    if (start < kCoefficientEnd && start + count > kCalibrationRequest) {
+        TakeCalibration();
+    }
     if (kCommand < start || kCommand >= start + count) return;
     const std::uint16_t code = Get(kCommand);
     const std::uint16_t result = Execute(code, Get32(kCommandParameter));
     Set(kCommandAnswer, code);
     Set(kCommandResult, result);
     Publish(t);
+}
+
+void ChargerSim::TakeCalibration() {
+    const std::uint16_t request = Get(kCalibrationRequest);
+    for (std::size_t i = 0; i < coefficients_.size(); ++i) {
+        const auto at = static_cast<std::uint16_t>(kCoefficientFirst + i);
+        if ((request & kCalibrationStore) != 0) coefficients_[i] = Get(at);
+        Set(at, coefficients_[i]);
+    }
+    Set(kCalibrationState, static_cast<std::uint16_t>((Get(kCalibrationState) & ~kCalibrationOn) |
+                                                      (request & kCalibrationOn)));
 }
 
 void ChargerSim::SetTimeScale(double scale, double t) {

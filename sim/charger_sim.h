@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <optional>
 
@@ -13,7 +14,9 @@ namespace veltrona::sim {
 // stages of the plan of its battery type on a clock that the time scale can speed up, and
 // integrates its current into three capacity counters. Commands written to 0x000A are
 // answered in 0x060E/0x060F until the master writes command 0. A valid link set written to
-// 0x2000..0x2002 becomes its new line settings; an invalid one is refused.
+// 0x2000..0x2002 becomes its new line settings; an invalid one is refused. Calibration is on
+// (0x0620 bit 15) while 0x2908 bit 15 is; the coefficients 0x290A..0x290D change only on a
+// write with 0x2908 bit 14 set and read back as the charger keeps them.
 class ChargerSim : public SimDevice {
   public:
     ChargerSim();
@@ -42,6 +45,8 @@ class ChargerSim : public SimDevice {
     // Carries out a command; returns its result code.
     std::uint16_t Execute(std::uint16_t code, std::uint32_t parameter);
     bool Halted() const;
+    // After a write of the calibration registers.
+    void TakeCalibration();
 
     double last_seconds_ = 0;
     double scale_ = 1;
@@ -56,6 +61,7 @@ class ChargerSim : public SimDevice {
     double total_ = 0;
     double user_ = 0;
     std::optional<LinkSettings> link_change_;
+    std::array<std::uint16_t, 4> coefficients_{};
 };
 
 }  // namespace veltrona::sim

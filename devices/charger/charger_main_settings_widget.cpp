@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QLabel>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -86,6 +87,11 @@ ChargerMainSettingsTab::ChargerMainSettingsTab(const ChargerLink& link, QWidget*
     outputs_ = new ChargerOutputPanel(link_, state_, this);
     right->addWidget(outputs_, 1);
     row->addLayout(right, 1);
+    // Many groups share the tab: tight spacing keeps every field readable in the window.
+    for (QLayout* layout : findChildren<QLayout*>()) {
+        layout->setSpacing(2);
+        layout->setContentsMargins(4, 2, 4, 2);
+    }
     connect(stages_, &ChargerStagePanel::endCurrentChanged, this, [this] {
         currentOff_.field->SetLimits(Limits(state_.end_current, kExtraStep));
         currentOff_.field->SetValue(Edited()[kSetChargeCurrentOff]);

@@ -43,13 +43,13 @@ ChargerOutputPanel::ChargerOutputPanel(const ChargerLink& link, ChargerPageState
 
     auto* caseBox = new QGroupBox(QStringLiteral("Управление"), this);
     caseBox->setObjectName(QStringLiteral("rgSettingsReleOutCase"));
-    auto* caseColumn = new QVBoxLayout(caseBox);
+    auto* caseGrid = new QGridLayout(caseBox);
     cases_ = new QButtonGroup(this);
     for (std::size_t i = 0; i < kOutputCaseCaptions.size(); ++i) {
         auto* button = new QRadioButton(Utf8(kOutputCaseCaptions[i]), caseBox);
         button->setObjectName(QStringLiteral("rbtnSettingsReleOutCase%1").arg(i));
         cases_->addButton(button, static_cast<int>(i));
-        caseColumn->addWidget(button);
+        caseGrid->addWidget(button, static_cast<int>(i % 4), static_cast<int>(i / 4));
     }
     column->addWidget(caseBox);
 

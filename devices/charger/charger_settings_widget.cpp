@@ -6,10 +6,15 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <array>
 
+#include "devices/charger/charger_extra_settings_widget.h"
 #include "devices/charger/charger_general_widget.h"
+#include "devices/charger/charger_main_settings_widget.h"
+#include "devices/charger/charger_service_widget.h"
 #include "devices/charger/charger_settings_workflow.h"
 #include "devices/charger/charger_view.h"
 #include "ui/file_dialog.h"
@@ -72,8 +77,20 @@ ChargerSettingsPage::ChargerSettingsPage(const ChargerLink& link, QWidget* paren
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("pcDeviceSettings"));
-    for (const char* caption : kTabCaptions)
-        tabs_->addTab(new QWidget(tabs_), QString::fromUtf8(caption));
+    main_ = new ChargerMainSettingsTab(link_, tabs_);
+    extra_ = new ChargerExtraSettingsTab(link_, tabs_);
+    connect(main_, &ChargerMainSettingsTab::statusMessage, this,
+            &ChargerSettingsPage::statusMessage);
+    service_ = new ChargerServicePage(link_, tabs_);
+    const std::array<QWidget*, 3> pages = {main_, extra_, service_};
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        // A small window scrolls the tab rather than squeezing its fields.
+        auto* scroll = new QScrollArea(tabs_);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(pages[i]);
+        tabs_->addTab(scroll, QString::fromUtf8(kTabCaptions[i]));
+    }
     tabs_->setTabVisible(kHiddenTab, false);
     tabs_->setCurrentIndex(0);
     column->addWidget(tabs_, 1);
@@ -159,6 +176,9 @@ void ChargerSettingsPage::UndoSettings() {
 }
 
 void ChargerSettingsPage::RefreshSettingsPages() {
+    if (link_.view == nullptr) return;
+    main_->Refresh();
+    extra_->Refresh();
     emit settingsPagesRefreshed();
 }
 

@@ -11,6 +11,10 @@ class QTabWidget;
 
 namespace veltrona {
 
+class ChargerExtraSettingsTab;
+class ChargerMainSettingsTab;
+class ChargerServicePage;
+
 // The settings page of the charger window: the six workflow buttons, where the edited
 // settings came from, and the settings tabs.
 class ChargerSettingsPage : public QWidget {
@@ -30,10 +34,13 @@ class ChargerSettingsPage : public QWidget {
     void RefreshSettingsPages();
 
     QTabWidget* tabs() const { return tabs_; }
+    ChargerServicePage& servicePage() const { return *service_; }
 
   signals:
     // The tabs now show the edited settings as they stand.
     void settingsPagesRefreshed();
+    // A text for the window's status panel 4.
+    void statusMessage(const QString& text);
 
   private:
     QPushButton* AddButton(const char* name, const char* caption, const char* glyph);
@@ -45,6 +52,9 @@ class ChargerSettingsPage : public QWidget {
     QLineEdit* eFileSettingsName_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     QPushButton* btnSettingsCompare_ = nullptr;
+    ChargerMainSettingsTab* main_ = nullptr;
+    ChargerExtraSettingsTab* extra_ = nullptr;
+    ChargerServicePage* service_ = nullptr;
 };
 
 }  // namespace veltrona

@@ -19,6 +19,9 @@ constexpr std::size_t kCommandIndex = kChrgCommand - kIdentBase;
 constexpr std::size_t kParameterIndex = kChrgCommandParameter - kIdentBase;
 constexpr std::size_t kAnswerIndex = kChrgAnswer - kLiveBase;
 constexpr std::size_t kAnswerResultIndex = kChrgAnswerResult - kLiveBase;
+constexpr std::uint16_t kControlBase = kChargerBlocks[kChargerBlockControl].base;
+constexpr std::size_t kCalibrationFirstIndex = kChrgCalibrationRequest - kControlBase;
+constexpr std::size_t kCalibrationLastIndex = kChrgCoefCurrentSet - kControlBase;
 
 // Largest codes the status line names; anything above shows the table's fallback.
 constexpr std::uint16_t kAnswerClamp = 17;
@@ -106,6 +109,15 @@ bool CommandWaiting(const DeviceModel& model, const ChargerView& view) {
            TestBit(block.write_request_map, kCommandIndex) && view.command[kCommandIndex] != 0;
 }
 
+// The read being taken holds all of 0x2908..0x290D.
+bool BringsCalibration(const DeviceModel& model, const RegisterBlock& block) {
+    if (model.current_block != kChargerBlockControl) return false;
+    for (std::size_t i = kCalibrationFirstIndex; i <= kCalibrationLastIndex; ++i) {
+        if (!TestBit(block.fresh_map, i)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::span<std::uint16_t> ChargerReceivedSet(ChargerView& view, std::size_t block) {
@@ -175,6 +187,8 @@ void DestroyChargerModel(DeviceList& list) {
 void MarkChargerPortOpened(ChargerView& view) {
     view.not_available = true;
     view.availability_changed = 0;
+    view.calibration_read = false;
+    view.calibration_filled = false;
 }
 
 void TakeReceivedValues(DeviceModel& model, ChargerView& view) {
@@ -185,6 +199,7 @@ void TakeReceivedValues(DeviceModel& model, ChargerView& view) {
     if (block == nullptr) return;
     const std::size_t count =
         std::min({std::size_t{block->count}, block->values_read.size(), set.size(), table.size()});
+    if (BringsCalibration(model, *block)) view.calibration_read = true;
     for (std::size_t i = 0; i < count; ++i) {
         if (!TestBit(block->fresh_map, i)) continue;
         ClearBit(block->fresh_map, i);

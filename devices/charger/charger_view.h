@@ -57,6 +57,12 @@ struct ChargerView {
     bool not_available = false;
     std::uint8_t availability_changed = 0;
     std::uint8_t calibration_marks = 0;  // bit 0 0x290A .. bit 3 0x290D
+    // Set by a read of 0x2908..0x290D since the port opened: until then the calibration set
+    // may not hold the device's coefficients, and the calibration page refuses.
+    bool calibration_read = false;
+    // The calibration set holds a request to calibrate (Enable, or taken from a read while the
+    // device calibrates); cleared by Disable and when the port opens.
+    bool calibration_filled = false;
     std::uint16_t last_answer = 0;
     std::uint16_t last_calibration_state = 0;
     std::array<std::uint16_t, kChargerErrorKinds> remembered_errors{};
@@ -78,7 +84,8 @@ std::uint32_t ChargerReceivedPair(const ChargerView& view, std::uint16_t upper_a
 bool CreateChargerModel(DeviceList& list, std::uint8_t address);
 void DestroyChargerModel(DeviceList& list);
 
-// The port has opened: not available until the first good read, picture change not pending.
+// The port has opened: not available until the first good read, picture change not pending,
+// calibration refused until its registers have been read.
 void MarkChargerPortOpened(ChargerView& view);
 
 // After a read reply of the model's current block.

@@ -16,6 +16,7 @@
 #include "devices/charger/charger_error_widget.h"
 #include "devices/charger/charger_general_widget.h"
 #include "devices/charger/charger_map.h"
+#include "devices/charger/charger_service_widget.h"
 #include "devices/charger/charger_settings_widget.h"
 #include "devices/charger/charger_table_widget.h"
 #include "devices/charger/charger_texts.h"
@@ -107,6 +108,8 @@ TFormChrgNet::TFormChrgNet()
         connect(buttons[static_cast<qsizetype>(i)], &QAction::triggered, this,
                 [this, page] { ShowPage(page); });
     }
+    connect(settings_, &ChargerSettingsPage::statusMessage, this,
+            [this](const QString& text) { statusPanels_[kCommandStatusPanel]->setText(text); });
     column->addWidget(stack_, 1);
     column->addWidget(BuildControlPanel());
 
@@ -229,6 +232,7 @@ void TFormChrgNet::ShowServiceItems() {
 
 void TFormChrgNet::MarkPortOpened() {
     if (link_.view != nullptr) MarkChargerPortOpened(*link_.view);
+    settings_->servicePage().MarkPortOpened();
     ShowNamedPicture(*general_->linkPicture(), "24_24_MODBUS_RED");
 }
 
@@ -258,10 +262,14 @@ void TFormChrgNet::RefreshAfterRead(std::uint16_t block) {
         if (const std::optional<std::string> status = TakeCommandAnswer(*model, *view)) {
             statusPanels_[kCommandStatusPanel]->setText(QString::fromStdString(*status));
         }
+        settings_->servicePage().CalibrationStateWatch();
+        settings_->servicePage().ShowCalibrationValues();
         ShowErrorSummary();
         general_->ShowLiveValues(*view, separator);
         AddChartPoints();
     }
+    if (block == kChargerBlockControl) settings_->servicePage().ShowCalibrationValues();
+    if (block == kChargerBlockCapability) settings_->servicePage().ShowCapabilities();
     general_->ShowCommonValues(*view, separator);
     TakeIndicatorStates();
     const std::vector<std::string> lines = TakeErrorLines(*view, LocalNow());
@@ -274,6 +282,7 @@ void TFormChrgNet::RefreshAfterWrite(std::uint16_t block) {
     if (view == nullptr || model == nullptr || ChargerWrittenSet(*view, block).empty()) return;
     table_->model().RefreshWritten(*view, block, TransactionFirst(block), model->transaction.count,
                                    UserDecimalSeparator());
+    if (block == kChargerBlockControl) settings_->servicePage().MarkCalibrationWritten();
 }
 
 void TFormChrgNet::TakeIndicatorStates() {

@@ -186,6 +186,34 @@ TEST(ChargerSim, CommandsAreAnsweredUntilTheMasterWritesZero) {
     EXPECT_EQ(c.Get(0x0600) & 0x0F, 0);
 }
 
+TEST(ChargerSim, CalibrationKeepsCoefficientsUntilAStoringWrite) {
+    ChargerSim c;
+    const struct {
+        std::uint16_t request;  // 0x2908, written with all four coefficients = written
+        std::uint16_t written;
+        std::uint16_t state;  // 0x0620 afterwards
+        std::uint16_t kept;   // each coefficient afterwards
+    } steps[] = {
+        {0x8000, 10001, 0x8000, 10000},  // enabled, not stored: the charger keeps its own
+        {0xC000, 10002, 0x8000, 10002},  // stored
+        {0x0000, 9000, 0x0000, 10002},   // disabled: the stored values stay
+        {0x4000, 11000, 0x0000, 11000},  // stored without calibration on
+    };
+    for (std::uint16_t a = 0x290A; a <= 0x290D; ++a)
+        EXPECT_EQ(c.Get(a), 10000) << a;
+    double t = 1;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.request);
+        c.Set(0x2908, s.request);
+        for (std::uint16_t a = 0x290A; a <= 0x290D; ++a)
+            c.Set(a, s.written);
+        c.Written(0x2908, 8, t++);
+        EXPECT_EQ(c.Get(0x0620), s.state);
+        for (std::uint16_t a = 0x290A; a <= 0x290D; ++a)
+            EXPECT_EQ(c.Get(a), s.kept) << a;
+    }
+}
+
 TEST(ChargerSim, StartsWithAValidProfileThatFactorySettingsRestore) {
     ChargerSim c;
     const ChargerSettingsValues start = Settings(c);

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 
@@ -140,5 +141,21 @@ int main(int argc, char** argv) {
     ok = SavePage(charger, "tbtnDeviceGeneral", folder, QStringLiteral("TFormChrgNet_live")) && ok;
     ok = SavePage(charger, "tbtnTable", folder, QStringLiteral("TFormChrgNet_table")) && ok;
     ok = SavePage(charger, "tbtnDeviceStat", folder, QStringLiteral("TFormChrgNet_chart")) && ok;
+
+    // The settings tabs filled from the stand-in, as Receive fills them.
+    charger.show();
+    charger.findChild<QAction*>(QStringLiteral("tbtnDeviceSettings"))->trigger();
+    auto* receive = charger.findChild<QPushButton*>(QStringLiteral("btnSettingsReceive"));
+    auto* tabs = charger.findChild<QTabWidget*>(QStringLiteral("pcDeviceSettings"));
+    if (receive == nullptr || tabs == nullptr) return 1;
+    receive->click();
+    RunEventsFor(200);  // the layouts take the rebuilt stage tabs
+    const char* const tabNames[] = {"TFormChrgNet_settings_main", "TFormChrgNet_settings_extra",
+                                    "TFormChrgNet_settings_service"};
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        RunEventsFor(100);
+        ok = Save(charger, folder, QString::fromLatin1(tabNames[i])) && ok;
+    }
     return ok ? 0 : 1;
 }
