@@ -48,11 +48,6 @@ class TypedFilter : public QValidator {
     mutable QString previous_;
 };
 
-char DecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    return point.size() == 1 && point.at(0).unicode() < 0x80 ? point.at(0).toLatin1() : '.';
-}
-
 QToolButton* ArrowButton(const char* name, Qt::ArrowType arrow, QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -183,10 +178,16 @@ void TNumericField::TakeTypedText() {
 
 void TNumericField::ShowValue() {
     const QString text =
-        formatter_ ? formatter_(value())
-                   : QString::fromStdString(FormatSigned(value(), decimals_, DecimalSeparator()));
+        formatter_
+            ? formatter_(value())
+            : QString::fromStdString(FormatSigned(value(), decimals_, UserDecimalSeparator()));
     static_cast<const TypedFilter*>(edit_->validator())->Expect(text);
     edit_->setText(text);
+}
+
+char UserDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point.at(0).unicode() < 0x80 ? point.at(0).toLatin1() : '.';
 }
 
 }  // namespace veltrona

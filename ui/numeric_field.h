@@ -12,6 +12,9 @@ class QToolButton;
 
 namespace veltrona {
 
+// The user's decimal separator, '.' when it is not a single ASCII character.
+char UserDecimalSeparator();
+
 // An arrow control: minimum, maximum, increment and position. The program sets it without a
 // signal; a click moves the position one increment, never past a bound (at a bound, or with
 // increment 0, a click changes nothing and signals nothing).

@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPainter>
 #include <QPushButton>
 #include <algorithm>
@@ -167,11 +166,6 @@ void ShowAvailability(QLineEdit& field, bool not_available) {
     } else {
         field.setPalette(QPalette());
     }
-}
-
-char UserDecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    return point.size() == 1 && point.at(0).unicode() < 0x80 ? point.at(0).toLatin1() : '.';
 }
 
 void ShowNamedPicture(QLabel& label, const char* name) {

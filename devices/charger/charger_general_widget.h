@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+#include "ui/numeric_field.h"
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -38,8 +40,6 @@ inline constexpr QRgb kLampDark = 0xC0C0C0;
 QLineEdit* ChargerValueField(const char* name, QWidget* parent);
 // Red background while the device is not available, the normal colour otherwise.
 void ShowAvailability(QLineEdit& field, bool not_available);
-// The user's decimal separator ('.' when the locale's is not one plain character).
-char UserDecimalSeparator();
 // Shows a named picture and remembers the name in the "picture" property, so that the
 // choice is known even when the picture file is missing.
 void ShowNamedPicture(QLabel& label, const char* name);
