@@ -2,17 +2,19 @@
 
 #include "devices/bms/bms_blocks.h"
 #include "devices/charger/charger_blocks.h"
-#include "devices/inverter/inverter_blocks.h"
+#include "devices/inverter/inverter_map.h"
 
 namespace veltrona {
 
 DeviceList BuildBusDevices(const BusDeviceSettings& settings) {
-    static constexpr const DeviceLayout* kLayouts[kBusDeviceCount] = {
-        &kChargerLayout, &kInverterLayout, &kBmsLayout};
     DeviceList list = CreateDeviceList(kBusDeviceCount);
-    for (std::size_t i = 0; i < kBusDeviceCount; ++i) {
-        list.models[i] = BuildDeviceModel(*kLayouts[i], settings.address[i], settings.enabled[i]);
+    list.models[kChargerIndex] = BuildDeviceModel(kChargerLayout, settings.address[kChargerIndex],
+                                                  settings.enabled[kChargerIndex]);
+    if (CreateInverterModel(list, settings.address[kInverterIndex])) {
+        SetEnabled(*list.models[kInverterIndex], settings.enabled[kInverterIndex]);
     }
+    list.models[kBmsIndex] =
+        BuildDeviceModel(kBmsLayout, settings.address[kBmsIndex], settings.enabled[kBmsIndex]);
     return list;
 }
 

@@ -51,6 +51,12 @@ SimBus::SimBus(const SimOptions& options) : options_(options) {
     slave_.Attach(DeviceId::kBms, bms_, options.addresses[2]);
     charger_.SetLink({options.addresses[0], options.baud});
     charger_.SetTimeScale(options.switches.time_scale, 0);
+    for (const RegisterCommand& command : options.registers) {
+        if (const std::string error = ApplyRegister(command); !error.empty()) {
+            setup_error_ = "--set: " + error;
+            break;
+        }
+    }
 }
 
 SimBus::~SimBus() {
@@ -59,6 +65,7 @@ SimBus::~SimBus() {
 
 std::string SimBus::Start() {
     if (thread_.joinable()) return "already started";
+    if (!setup_error_.empty()) return setup_error_;
     std::string error;
     std::unique_ptr<SerialLine> line =
         options_.port.empty() ? SerialLine::OpenPty(error)
@@ -122,10 +129,38 @@ std::string SimBus::Command(const std::string& line) {
         charger_.InjectError(fault, now);
         return "ok";
     }
+    RegisterCommand pin;
+    if (const auto parsed = ParseRegisterCommand(line, pin)) {
+        const std::string error = parsed->empty() ? ApplyRegister(pin) : *parsed;
+        return error.empty() ? "ok" : "error: " + error;
+    }
     const std::string error = ApplySwitchCommand(line, options_.switches);
     if (!error.empty()) return "error: " + error;
     charger_.SetTimeScale(options_.switches.time_scale, now);
     return "ok";
+}
+
+std::string SimBus::ApplyRegister(const RegisterCommand& command) {
+    auto apply = [&](auto& device) -> std::string {
+        if (device.FindBlock(command.address, 1) == nullptr) {
+            return std::string(DeviceName(command.device)) + " has no such register";
+        }
+        if (command.value) {
+            device.Pin(command.address, *command.value);
+        } else {
+            device.Unpin(command.address);
+        }
+        return {};
+    };
+    switch (command.device) {
+        case DeviceId::kCharger:
+            return apply(charger_);
+        case DeviceId::kInverter:
+            return apply(inverter_);
+        case DeviceId::kBms:
+            return apply(bms_);
+    }
+    return "unknown device";
 }
 
 std::uint8_t SimBus::Address(DeviceId id) const {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,6 +18,36 @@
 #include "sim/sim_options.h"
 
 namespace veltrona::sim {
+
+// A stand-in whose registers pinned by a "set" line command read as set, whatever its model
+// computes, until unset; a master's write to a pinned register takes over from the pin.
+template <typename Device>
+class Pinned : public Device {
+  public:
+    void Pin(std::uint16_t address, std::uint16_t value) {
+        pins_[address] = value;
+        this->Set(address, value);
+    }
+    void Unpin(std::uint16_t address) { pins_.erase(address); }
+    void Advance(double seconds) override {
+        Device::Advance(seconds);
+        Reapply();
+    }
+    void Written(std::uint16_t start, std::uint16_t count, double seconds) override {
+        std::erase_if(pins_, [&](const auto& pin) {
+            return pin.first >= start && pin.first - start < count;
+        });
+        Device::Written(start, count, seconds);
+        Reapply();
+    }
+
+  private:
+    void Reapply() {
+        for (const auto& [address, value] : pins_)
+            this->Set(address, value);
+    }
+    std::map<std::uint16_t, std::uint16_t> pins_;
+};
 
 // The three stand-ins on one line, served by a thread of their own.
 class SimBus {
@@ -36,8 +67,8 @@ class SimBus {
     std::string ClientPath() const;
     const std::string& LinkPath() const { return link_path_; }
 
-    // A line command (see ApplySwitchCommand, plus "unplug" and "plug"): "ok" or "error:
-    // reason".
+    // A line command (see ApplySwitchCommand, ParseChargerError, ParseRegisterCommand, plus
+    // "unplug" and "plug"): "ok" or "error: reason".
     std::string Command(const std::string& line);
 
     // The address a stand-in answers at now: the charger's follows the link sets it takes.
@@ -52,14 +83,17 @@ class SimBus {
     std::vector<std::chrono::steady_clock::time_point> RequestTimes() const;
 
   private:
+    // Under the mutex once serving; an empty string on success, else the reason.
+    std::string ApplyRegister(const RegisterCommand& command);
     void Run();
     void Serve(std::span<const std::uint8_t> request,
                std::chrono::steady_clock::time_point received);
 
     SimOptions options_;
-    ChargerSim charger_;
-    InverterSim inverter_;
-    BmsSim bms_;
+    Pinned<ChargerSim> charger_;
+    Pinned<InverterSim> inverter_;
+    Pinned<BmsSim> bms_;
+    std::string setup_error_;  // a --set the devices refused, reported by Start
     RtuSlave slave_;
     RtuFramer framer_;
     std::unique_ptr<SerialLine> line_;

@@ -52,6 +52,15 @@ std::optional<std::uint32_t> ParseNumber(std::string_view word, std::uint32_t ma
     return value;
 }
 
+// A register value: 0 to 0xFFFF, or -32768 to -1 as two's complement.
+std::optional<std::uint16_t> ParseValue(std::string_view word) {
+    const bool negative = word.size() > 1 && word[0] == '-';
+    if (negative) word.remove_prefix(1);
+    const auto value = ParseNumber(word, negative ? 0x8000 : 0xFFFF);
+    if (!value) return std::nullopt;
+    return static_cast<std::uint16_t>(negative ? 0x10000 - *value : *value);
+}
+
 std::optional<std::uint8_t> ParseAddress(std::string_view word) {
     auto value = ParseNumber(word, 247);
     if (!value || *value == 0) return std::nullopt;
@@ -133,11 +142,14 @@ const char kUsage[] =
     "  --time-scale N         charger time runs N times as fast, 0 stops it (default 1)\n"
     "  --link-adopt WHEN      a written link set is taken after the reply (after, the\n"
     "                         default) or at once, leaving the write unanswered (now)\n"
+    "  --set DEVICE A V       register A of charger, inverter or bms reads V (decimal,\n"
+    "                         0x hex or negative); the stand-in no longer computes it\n"
+    "                         until unset, a master's write to it ends the pin\n"
     "  --help                 this text\n"
     "Line commands on standard input: mute DEVICE, unmute DEVICE, delay-us N,\n"
     "corrupt-crc on|off, reply-address A|off, exception F L C|off, time-scale N,\n"
     "link-adopt after|now, charger-error big|small|close|err CODE, charger-error clear,\n"
-    "unplug, plug, quit.\n";
+    "set DEVICE A V, unset DEVICE A, unplug, plug, quit.\n";
 
 std::string_view DeviceName(DeviceId id) {
     return kDeviceNames[static_cast<std::size_t>(id)];
@@ -171,6 +183,26 @@ std::optional<std::string> ParseChargerError(std::string_view line, ChargerError
     auto code = ParseNumber(w[2], 0xFFFF);
     if (!code) return "bad error code";
     error = {kind->kind, static_cast<std::uint16_t>(*code)};
+    return std::string();
+}
+
+std::optional<std::string> ParseRegisterCommand(std::string_view line, RegisterCommand& command) {
+    const std::vector<std::string_view> w = SplitWords(line);
+    if (w.empty() || (w[0] != "set" && w[0] != "unset")) return std::nullopt;
+    const bool set = w[0] == "set";
+    if (w.size() != (set ? 4u : 3u)) {
+        return set ? "set needs DEVICE ADDRESS VALUE" : "unset needs DEVICE ADDRESS";
+    }
+    const auto device = DeviceByName(w[1]);
+    if (!device) return "unknown device";
+    const auto address = ParseNumber(w[2], 0xFFFF);
+    if (!address) return "bad register address";
+    std::optional<std::uint16_t> value;
+    if (set) {
+        value = ParseValue(w[3]);
+        if (!value) return "bad register value";
+    }
+    command = {*device, static_cast<std::uint16_t>(*address), value};
     return std::string();
 }
 
@@ -243,6 +275,16 @@ std::string ParseOptions(int argc, const char* const* argv, SimOptions& options)
             error = as_command("time-scale", 1);
         } else if (arg == "--link-adopt") {
             error = as_command("link-adopt", 1);
+        } else if (arg == "--set") {
+            auto v = value(3);
+            if (!v) return "--set needs DEVICE ADDRESS VALUE";
+            RegisterCommand command;
+            const auto parsed =
+                ParseRegisterCommand("set " + std::string((*v)[0]) + " " + std::string((*v)[1]) +
+                                         " " + std::string((*v)[2]),
+                                     command);
+            if (!parsed->empty()) return "--set: " + *parsed;
+            options.registers.push_back(command);
         } else {
             return "unknown switch " + std::string(arg);
         }

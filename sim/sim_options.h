@@ -42,6 +42,14 @@ struct ChargerErrorCommand {
     std::uint16_t code = 0;
 };
 
+// "set DEVICE ADDRESS VALUE" pins a register of a stand-in; "unset DEVICE ADDRESS" (no value)
+// lets the stand-in compute it again.
+struct RegisterCommand {
+    DeviceId device = DeviceId::kCharger;
+    std::uint16_t address = 0;
+    std::optional<std::uint16_t> value;
+};
+
 struct SimOptions {
     std::string folder;
     int com = 0;
@@ -49,6 +57,7 @@ struct SimOptions {
     std::uint32_t baud = 115200;
     std::array<std::uint8_t, kDeviceCount> addresses{1, 3, 3};
     SimSwitches switches;
+    std::vector<RegisterCommand> registers;  // from --set, in order
     bool help = false;
 };
 
@@ -61,6 +70,10 @@ std::string ApplySwitchCommand(std::string_view line, SimSwitches& switches);
 // Parses "charger-error big|small|close|err CODE" and "charger-error clear": nothing for a
 // line that is another command, else an empty string on success or the reason.
 std::optional<std::string> ParseChargerError(std::string_view line, ChargerErrorCommand& error);
+
+// Parses "set DEVICE ADDRESS VALUE" and "unset DEVICE ADDRESS" (VALUE may be negative, as
+// two's complement): nothing for another command, else an empty string or the reason.
+std::optional<std::string> ParseRegisterCommand(std::string_view line, RegisterCommand& command);
 
 // Returns an empty string on success, else the reason.
 std::string ParseOptions(int argc, const char* const* argv, SimOptions& options);

@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 #include "devices/bus_devices.h"
 #include "devices/charger/charger_map.h"
+#include "devices/inverter/inverter_map.h"
 #include "link/catalogue.h"
 #include "link/serial_port.h"
 #include "link/value_format.h"
@@ -22,6 +24,18 @@ std::string CsvField(std::string_view text) {
         quoted += c;
     }
     return quoted + '"';
+}
+
+// The lookups of a device whose register map is known.
+struct KnownMap {
+    const RegisterDescriptor* (*descriptor)(std::size_t block, std::size_t index);
+    std::string_view (*name)(std::size_t block, std::size_t index);
+};
+
+std::optional<KnownMap> MapOf(std::size_t device) {
+    if (device == kChargerIndex) return KnownMap{ChargerDescriptor, ChargerRegisterName};
+    if (device == kInverterIndex) return KnownMap{InverterDescriptor, InverterRegisterName};
+    return std::nullopt;
 }
 
 }  // namespace
@@ -94,12 +108,12 @@ void CsvPollClient::OnTransaction(std::size_t device, DeviceModel& model, bool a
         char address[8];
         std::snprintf(address, sizeof address, "0x%04X", static_cast<unsigned>(block->base + i));
         out_ << time << ',' << key << ',' << address << ',' << block->values_read[i] << ',';
-        // The charger's registers are known by their map; a pair's lower half has no value.
-        if (device == kChargerIndex) {
-            if (const RegisterDescriptor* descriptor = ChargerDescriptor(model.current_block, i)) {
+        // A pair's lower half has no value.
+        if (const std::optional<KnownMap> map = MapOf(device)) {
+            if (const RegisterDescriptor* descriptor = map->descriptor(model.current_block, i)) {
                 out_ << CsvField(FormatRegister(*descriptor, block->values_read, i, '.'));
             }
-            out_ << ',' << CsvField(ChargerRegisterName(model.current_block, i));
+            out_ << ',' << CsvField(map->name(model.current_block, i));
         } else {
             out_ << ',';
         }

@@ -179,6 +179,49 @@ TEST(PollerPeer, ReadsEveryChargerRegisterFromALibmodbusServer) {
     }
 }
 
+// The inverter's rows carry its map: a pair's value on its upper register, the name without
+// the caption's address prefix.
+TEST(PollerPeer, NamesAndFormatsTheInverterRegisters) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("veltrona-peer-inverter-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    {
+        SocatPair pair(folder);
+        ASSERT_TRUE(pair.ready()) << "socat did not create its pseudo-terminals";
+        LibmodbusServer server(pair.b().string());
+        ASSERT_TRUE(server.running());
+        int status = 0;
+        const std::string csv = RunPoller(
+            "--port " + pair.a().string() + " --device TL_7150=1 --rounds 1 --time-rest 1", status);
+        ASSERT_EQ(status, 0) << csv;
+
+        std::map<std::string, std::vector<std::string>> rows;  // by address: value, name
+        std::istringstream lines(csv);
+        std::string line;
+        std::getline(lines, line);
+        while (std::getline(lines, line)) {
+            std::vector<std::string> fields;
+            std::istringstream split(line);
+            for (std::string field; std::getline(split, field, ',');)
+                fields.push_back(field);
+            fields.resize(6);
+            EXPECT_EQ(fields[1], "TL_7150");
+            rows[fields[2]] = {fields[4], fields[5]};
+        }
+        EXPECT_EQ(rows.size(), 257u);
+        const std::map<std::string, std::vector<std::string>> expected{
+            {"0x0008", {"", ""}},
+            {"0x0009", {"4325435", "RTC"}},
+            {"0x0701", {"125.54", "Входной ток"}},
+            {"0x071A", {"12729", "Charge_State_Alert"}},
+            {"0x2000", {"57347", "Сетевой адрес"}},
+        };
+        for (const auto& [address, row] : expected)
+            EXPECT_EQ(rows[address], row) << address;
+    }
+    fs::remove_all(folder);
+}
+
 TEST(PollerPeer, RefusesABadOptionAndAMissingPort) {
     int status = 0;
     RunPoller("--port /dev/null --parity sometimes", status);

@@ -170,6 +170,72 @@ TEST_F(SimBusTest, LineCommandsAndUnplug) {
     EXPECT_EQ(bus.Command("unplug"), "error: not plugged");
 }
 
+Bytes ReadOne(std::uint8_t address, std::uint16_t start) {
+    return WithCrc({address, 0x03, static_cast<std::uint8_t>(start >> 8),
+                    static_cast<std::uint8_t>(start), 0, 1});
+}
+
+Bytes OneValue(std::uint8_t address, std::uint16_t value) {
+    return WithCrc({address, 0x03, 2, static_cast<std::uint8_t>(value >> 8),
+                    static_cast<std::uint8_t>(value)});
+}
+
+TEST_F(SimBusTest, SetRegistersHoldAgainstTheModelUntilUnset) {
+    SimBus bus(options);
+    ASSERT_EQ(bus.Start(), "");
+    Client client(bus.ClientPath());
+    ASSERT_TRUE(client.Ok());
+    struct Pin {
+        const char* line;
+        DeviceId device;
+        std::uint8_t address;
+        std::uint16_t reg, value;
+    };
+    // Each a register its stand-in computes on every read.
+    const Pin pins[] = {
+        {"set inverter 0x0713 0x8001", DeviceId::kInverter, 3, 0x0713, 0x8001},
+        {"set charger 0x0613 12345", DeviceId::kCharger, 1, 0x0613, 12345},
+        {"set bms 0x0032 2500", DeviceId::kBms, 3, 0x0032, 2500},
+    };
+    for (const Pin& p : pins) {
+        ASSERT_EQ(bus.Command(p.line), "ok") << p.line;
+        EXPECT_EQ(bus.Register(p.device, p.reg), p.value) << p.line;
+        for (int read = 0; read < 2; ++read)
+            EXPECT_EQ(client.Ask(ReadOne(p.address, p.reg), 7), OneValue(p.address, p.value))
+                << p.line;
+    }
+    ASSERT_EQ(bus.Command("unset inverter 0x0713"), "ok");
+    EXPECT_EQ(client.Ask(ReadOne(3, 0x0713), 7), OneValue(3, 0));     // no alarm of its own
+    EXPECT_EQ(client.Ask(ReadOne(3, 0x0032), 7), OneValue(3, 2500));  // still pinned
+
+    // A pinned setting masks the command that changes it; the master's own write ends the pin.
+    const Bytes set_current = WithCrc({3, 0x10, 0x00, 0x0A, 0, 3, 6, 0, 9, 0x03, 0x84, 0, 0});
+    ASSERT_EQ(bus.Command("set inverter 0x3617 500"), "ok");
+    EXPECT_EQ(client.Ask(set_current, 8).size(), 8u);
+    EXPECT_EQ(bus.Register(DeviceId::kInverter, 0x3617), 500);
+    EXPECT_EQ(client.Ask(WithCrc({3, 0x10, 0x36, 0x17, 0, 1, 2, 0x02, 0xBC}), 8).size(), 8u);
+    EXPECT_EQ(client.Ask(ReadOne(3, 0x3617), 7), OneValue(3, 700));
+    EXPECT_EQ(client.Ask(set_current, 8).size(), 8u);
+    EXPECT_EQ(bus.Register(DeviceId::kInverter, 0x3617), 900);
+
+    EXPECT_EQ(bus.Command("set inverter 0x5000 1"), "error: inverter has no such register");
+    EXPECT_EQ(bus.Command("unset charger 0x0640"), "error: charger has no such register");
+    EXPECT_EQ(bus.Command("set inverter 1 0x10000"), "error: bad register value");
+}
+
+TEST_F(SimBusTest, SetSwitchesPinFromTheStart) {
+    options.registers = {{DeviceId::kInverter, 0x0712, 2}};
+    SimBus bus(options);
+    ASSERT_EQ(bus.Start(), "");
+    Client client(bus.ClientPath());
+    EXPECT_EQ(client.Ask(ReadOne(3, 0x0712), 7), OneValue(3, 2));
+
+    options.registers = {{DeviceId::kBms, 0x5000, 1}};
+    SimBus refused(options);
+    EXPECT_EQ(refused.Start(), "--set: bms has no such register");
+    EXPECT_EQ(refused.ClientPath(), "");
+}
+
 // A pty slave stands for the serial device; its master is the far end of the line.
 TEST(SimBusPort, ServedPortTakesTheSpeedOfTheLinkSet) {
     Client far("/dev/ptmx");

@@ -43,7 +43,11 @@ TEST(SimOptions, CommandLine) {
                      "--time-scale",
                      "600",
                      "--link-adopt",
-                     "now"},
+                     "now",
+                     "--set",
+                     "inverter",
+                     "0x0713",
+                     "0x8001"},
                     a),
               "");
     EXPECT_EQ(a.port, "/dev/ttyUSB0");
@@ -58,6 +62,11 @@ TEST(SimOptions, CommandLine) {
     EXPECT_EQ(a.switches.time_scale, 600u);
     EXPECT_TRUE(a.switches.link_adopt_now);
     EXPECT_FALSE(o.switches.link_adopt_now);
+    ASSERT_EQ(a.registers.size(), 1u);
+    EXPECT_EQ(a.registers[0].device, DeviceId::kInverter);
+    EXPECT_EQ(a.registers[0].address, 0x0713);
+    EXPECT_EQ(a.registers[0].value, 0x8001);
+    EXPECT_TRUE(o.registers.empty());
 
     for (std::vector<const char*> bad : std::vector<std::vector<const char*>>{
              {},
@@ -70,6 +79,7 @@ TEST(SimOptions, CommandLine) {
              {"--port", "/dev/ttyS0", "--mute", "toaster"},
              {"--port", "/dev/ttyS0", "--time-scale", "fast"},
              {"--port", "/dev/ttyS0", "--link-adopt", "later"},
+             {"--port", "/dev/ttyS0", "--set", "inverter", "0x0713"},
              {"--com"},
              {"--colour"},
          }) {
@@ -166,6 +176,38 @@ TEST(SimOptions, ChargerErrorCommands) {
         const auto reason = ParseChargerError(bad, e);
         ASSERT_TRUE(reason.has_value()) << bad;
         EXPECT_NE(*reason, "") << bad;
+    }
+}
+
+TEST(SimOptions, RegisterCommands) {
+    struct Case {
+        const char* line;
+        std::optional<std::string> result;
+        RegisterCommand command;
+    };
+    const Case cases[] = {
+        {"set inverter 0x0713 0x8001", "", {DeviceId::kInverter, 0x0713, 0x8001}},
+        {" set  charger 1559 65535\r", "", {DeviceId::kCharger, 1559, 0xFFFF}},
+        {"set bms 0xFFFF -32768", "", {DeviceId::kBms, 0xFFFF, 0x8000}},
+        {"set inverter 0x070C -0", "", {DeviceId::kInverter, 0x070C, 0}},
+        {"unset inverter 0x0713", "", {DeviceId::kInverter, 0x0713, std::nullopt}},
+        {"mute inverter", std::nullopt, {}},
+        {"set inverter 0x0713", "set needs DEVICE ADDRESS VALUE", {}},
+        {"unset inverter", "unset needs DEVICE ADDRESS", {}},
+        {"set toaster 1 2", "unknown device", {}},
+        {"set inverter 0x10000 1", "bad register address", {}},
+        {"set inverter 1 0x10000", "bad register value", {}},
+        {"set inverter 1 -32769", "bad register value", {}},
+        {"set inverter 1 --1", "bad register value", {}},
+    };
+    for (const Case& c : cases) {
+        RegisterCommand got{DeviceId::kCharger, 7, 7};
+        EXPECT_EQ(ParseRegisterCommand(c.line, got), c.result) << c.line;
+        if (c.result && c.result->empty()) {
+            EXPECT_EQ(got.device, c.command.device) << c.line;
+            EXPECT_EQ(got.address, c.command.address) << c.line;
+            EXPECT_EQ(got.value, c.command.value) << c.line;
+        }
     }
 }
 
