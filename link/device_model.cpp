@@ -36,6 +36,7 @@ RegisterBlock MakeBlock(const BlockLayout& s) {
     }
     b.values_read.assign(s.count, 0);
     b.values_to_write.assign(s.count, 0);
+    b.values_sent.assign(s.count, 0);
     return b;
 }
 

@@ -78,6 +78,10 @@ struct RegisterBlock {
     std::vector<std::uint8_t> write_done_map;
     std::vector<std::uint16_t> values_read;
     std::vector<std::uint16_t> values_to_write;
+    // What the last write request of each register carried: a reply ends the write only of the
+    // registers whose value to write has not changed since, so a newer value queued while the
+    // request was out still goes.
+    std::vector<std::uint16_t> values_sent;
 };
 
 // Bootloader operations, by bit of pending_operations.

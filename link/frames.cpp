@@ -215,6 +215,7 @@ bool WriteRequest(DeviceModel& model, FrameSlot& slot) {
             out.Byte(static_cast<std::uint8_t>(2 * t.count));
             for (std::size_t i = *index; i < *index + t.count; ++i) {
                 out.Word(block.values_to_write[i]);
+                block.values_sent[i] = block.values_to_write[i];
                 ClearBit(block.write_done_map, i);
             }
             out.Finish();
@@ -340,6 +341,7 @@ bool ParseReply(DeviceModel& model, const FrameSlot& slot) {
             RegisterBlock& block = *model.CurrentBlock();
             block.last_write_result = e;
             for (std::size_t i = *index; i < *index + t.count; ++i) {
+                if (block.values_to_write[i] != block.values_sent[i]) continue;
                 ClearBit(block.write_request_map, i);
                 SetBit(block.write_done_map, i);
             }

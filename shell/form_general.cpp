@@ -42,6 +42,7 @@
 #include "shell/form_password.h"
 #include "shell/form_process.h"
 #include "shell/form_settings.h"
+#include "shell/inverter_summary.h"
 #include "shell/qt_worker_host.h"
 #include "shell/settings_write_follow_up.h"
 #include "ui/images.h"
@@ -148,6 +149,7 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
     : folder_(folder),
       settings_(std::make_unique<ProgramSettings>()),
       chargerView_(std::make_unique<ChargerView>()),
+      inverterView_(std::make_unique<InverterView>()),
       bridge_(*this),
       host_(std::make_unique<QtWorkerHost>()) {
     setObjectName(QStringLiteral("FormGeneral"));
@@ -371,7 +373,13 @@ QWidget* TFormGeneral::BuildVoidPanel() {
     pnlVoid_ = new QWidget(this);
     pnlVoid_->setObjectName(QStringLiteral("pnlVoid"));
     gbChrgNet_ = BuildChargerSummary(pnlVoid_);
-    gbDcacBox_ = BuildInverterSummary(pnlVoid_);
+    gbDcacBox_ = new InverterSummary(
+        *inverterView_, devices_,
+        [this] {
+            if (worker_ != nullptr) worker_->StartCycle();
+        },
+        pnlVoid_);
+    gbDcacBox_->setFixedSize(kSummaryWidth, gbDcacBox_->sizeHint().height());
 
     imgMyLogo_ = new QLabel(pnlVoid_);
     imgMyLogo_->setObjectName(QStringLiteral("imgMyLogo"));
@@ -403,26 +411,6 @@ QGroupBox* TFormGeneral::BuildChargerSummary(QWidget* parent) {
     grid->addWidget(off, 1, 4);
     connect(on, &QPushButton::clicked, this, [this] { AskChargeOn(chargerLink_, this); });
     connect(off, &QPushButton::clicked, this, [this] { GiveChargeOff(chargerLink_, this); });
-    box->setFixedSize(kSummaryWidth, box->sizeHint().height());
-    return box;
-}
-
-QGroupBox* TFormGeneral::BuildInverterSummary(QWidget* parent) {
-    auto* box = new QGroupBox(Utf8(DeviceKindName(kInverterIndex)), parent);
-    box->setObjectName(QStringLiteral("gbDcacBox"));
-    auto* grid = new QGridLayout(box);
-    imgDcacBoxPgModbus_ = LinkPicture("imgDcacBoxPgModbus", box);
-    grid->addWidget(imgDcacBoxPgModbus_, 0, 0, 3, 1, Qt::AlignTop);
-    grid->addWidget(new QLabel(QStringLiteral("Состояние ИБП"), box), 0, 1);
-    grid->addWidget(ValueField("eDcacBoxOperatingState", box), 0, 2, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("Вх. напряжение"), box), 1, 1);
-    grid->addWidget(ValueField("eDcacBoxInputAcVoltage", box), 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Вых. напряжение"), box), 1, 3);
-    grid->addWidget(ValueField("eDcacBoxOutputAcVoltage", box), 1, 4);
-    grid->addWidget(new QLabel(QStringLiteral("Вых. мощность"), box), 2, 1);
-    grid->addWidget(ValueField("eDcacBoxOutputAcPowerApparent", box), 2, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Напряжение АБ"), box), 2, 3);
-    grid->addWidget(ValueField("eDcacBoxBatteryVoltage", box), 2, 4);
     box->setFixedSize(kSummaryWidth, box->sizeHint().height());
     return box;
 }
@@ -532,7 +520,7 @@ void TFormGeneral::PortOpened() {
     btnActionPort_->setEnabled(true);
     ColourIndicators(kColourOpen);
     ShowNamedPicture(*imgChrgNetPgModbus_, "24_24_MODBUS_RED");
-    ShowNamedPicture(*imgDcacBoxPgModbus_, "24_24_MODBUS_RED");
+    gbDcacBox_->MarkPortOpened();
     MarkChargerPortOpened(*chargerView_);
     if (peers_.chrgNet != nullptr) peers_.chrgNet->MarkPortOpened();
 }
@@ -609,6 +597,27 @@ void TFormGeneral::ChargerTransaction(DeviceModel& model, bool answered) {
             followUp_->ShowProgress(kChargerIndex, model.current_block == kChargerBlockLink,
                                     ChargerSettingsWriteStep(model, model.current_block));
         }
+    }
+}
+
+void TFormGeneral::InverterTransaction(DeviceModel& model, bool answered) {
+    if (model.phase == kPhaseWrite) {
+        if (model.current_block < 8) {
+            model.write_wait &= static_cast<std::uint8_t>(~(1u << model.current_block));
+        }
+        if (answered) TakeWriteResult(model, *inverterView_);
+        return;
+    }
+    // A single miss is no reply: only the unreachable mark after five counts as news.
+    if (!answered && !IsUnreachable(model)) return;
+    TakeReceivedValues(model, *inverterView_);
+    gbDcacBox_->RefreshAfterRead(model.current_block);
+}
+
+void TFormGeneral::InverterWriteSent() {
+    DeviceModel* model = devices_.At(kInverterIndex);
+    if (model != nullptr && !InverterWrittenSet(*inverterView_, model->current_block).empty()) {
+        TakeWrittenValues(*model, *inverterView_);
     }
 }
 

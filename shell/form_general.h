@@ -29,6 +29,8 @@ class QPushButton;
 namespace veltrona {
 
 struct ChargerView;
+struct InverterView;
+class InverterSummary;
 struct ProgramSettings;
 class QtWorkerHost;
 class TThreadSyncComPort;
@@ -88,6 +90,9 @@ class TFormGeneral : public QMainWindow {
     // The reply dispatcher's charger rows, and a write request to the charger that has gone out.
     void ChargerTransaction(DeviceModel& model, bool answered);
     void ChargerWriteSent();
+    // The reply dispatcher's inverter rows, and a write request to the inverter that has gone out.
+    void InverterTransaction(DeviceModel& model, bool answered);
+    void InverterWriteSent();
     const SettingsWriteFollowUp& followUp() const { return *followUp_; }
 
   signals:
@@ -113,7 +118,6 @@ class TFormGeneral : public QMainWindow {
     QWidget* BuildVoidPanel();
     QWidget* BuildStatusPanel();
     QGroupBox* BuildChargerSummary(QWidget* parent);
-    QGroupBox* BuildInverterSummary(QWidget* parent);
     void RefreshChargerSummary(std::uint16_t block);
     // A device took its new RS-485 settings: record them and talk to its new address.
     void AdoptLineSettings(std::size_t device);
@@ -140,6 +144,7 @@ class TFormGeneral : public QMainWindow {
     Preferences preferences_;
     DeviceList devices_;
     std::unique_ptr<ChargerView> chargerView_;
+    std::unique_ptr<InverterView> inverterView_;
     ChargerLink chargerLink_;
     LinkBridge bridge_;
     std::unique_ptr<SettingsWriteFollowUp> followUp_;
@@ -164,11 +169,10 @@ class TFormGeneral : public QMainWindow {
     QWidget* pnlStatusPort_ = nullptr;
     QPlainTextEdit* reStatusPort_ = nullptr;
     QGroupBox* gbChrgNet_ = nullptr;
-    QGroupBox* gbDcacBox_ = nullptr;
+    InverterSummary* gbDcacBox_ = nullptr;
     QLabel* imgChrgNetPgModbus_ = nullptr;
     QLineEdit* eChrgNetValueVoltageBatt_ = nullptr;
     QLineEdit* eChrgNetValueCurrentBatt_ = nullptr;
-    QLabel* imgDcacBoxPgModbus_ = nullptr;
     QLabel* imgMyLogo_ = nullptr;
     QTimer fadeTimer_;
     QElapsedTimer clock_;

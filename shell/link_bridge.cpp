@@ -59,11 +59,13 @@ void LinkBridge::OnReceived(const FrameSlot& frame) {
 
 void LinkBridge::OnSent(std::size_t device, const DeviceModel& model, const FrameSlot& frame) {
     if (device == kChargerIndex && model.phase == kPhaseWrite) form_.ChargerWriteSent();
+    if (device == kInverterIndex && model.phase == kPhaseWrite) form_.InverterWriteSent();
     form_.FrameSent(frame.data, frame.length, ToDateTime(frame.stamp));
 }
 
 void LinkBridge::OnTransaction(std::size_t device, DeviceModel& model, bool answered) {
     if (device == kChargerIndex) form_.ChargerTransaction(model, answered);
+    if (device == kInverterIndex) form_.InverterTransaction(model, answered);
 }
 
 void LinkBridge::ShowMessage(std::string_view text, std::string_view caption) {

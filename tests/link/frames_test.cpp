@@ -501,6 +501,26 @@ TEST(ParseReply, WriteReplyEndsTheWrite) {
     EXPECT_EQ(b.values_read[5], 0xA005);  // a write reply stores no values
 }
 
+// A command queued while the previous one is out must not be ended by the older reply.
+TEST(ParseReply, ValueQueuedWhileTheWriteWasOutStaysPending) {
+    auto m = MakeModel(3);
+    RegisterBlock& b = m->blocks[1];
+    for (std::size_t i = 5; i < 8; ++i)
+        SetBit(b.write_request_map, i);
+    SetRequest(*m, kOpWrite, 0x0105, 3, 1);
+    b.values_to_write[5] = 11;
+    FrameSlot tx;
+    BuildRequest(*m, tx);
+    b.values_to_write[5] = 13;
+    EXPECT_TRUE(ParseReply(*m, Slot(kLibmodbusWriteReply3_105_3)));
+    EXPECT_TRUE(TestBit(b.write_request_map, 5));
+    EXPECT_FALSE(TestBit(b.write_done_map, 5));
+    for (const std::size_t i : {6, 7}) {
+        EXPECT_FALSE(TestBit(b.write_request_map, i)) << i;
+        EXPECT_TRUE(TestBit(b.write_done_map, i)) << i;
+    }
+}
+
 TEST(ParseReply, WriteExceptionStillEndsTheWriteAndReportsTheCode) {
     auto m = MakeModel(3);
     RegisterBlock& b = m->blocks[1];
