@@ -1,6 +1,7 @@
 #include "link/block_helpers.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace veltrona {
 
@@ -16,6 +17,16 @@ void ClearMap(std::span<std::uint8_t> map) {
 
 void RequestWriteOnce(RegisterBlock& block) {
     block.poll_mode |= kPollWriteOnce;
+}
+
+void RequestWholeBlockWrite(RegisterBlock& block) {
+    std::vector<std::uint8_t> all(block.map_bytes, 0);
+    for (std::size_t i = 0; i < block.count; ++i)
+        SetBit(all, i);
+    MergeMap(block.edit_map, all);
+    MergeMap(block.write_request_map, all);
+    ClearMap(block.write_done_map);
+    RequestWriteOnce(block);
 }
 
 void CancelWrite(RegisterBlock& block) {

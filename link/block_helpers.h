@@ -12,6 +12,9 @@ namespace veltrona {
 void MergeMap(std::span<std::uint8_t> target, std::span<const std::uint8_t> source);
 void ClearMap(std::span<std::uint8_t> map);
 void RequestWriteOnce(RegisterBlock& block);
+// Every register of the block into the edit and write-request maps, the write-done map
+// cleared, and one write requested: how a whole settings block is sent.
+void RequestWholeBlockWrite(RegisterBlock& block);
 // Drops the block's pending write: no request of it goes out again.
 void CancelWrite(RegisterBlock& block);
 void CopyWords(const std::uint16_t* source, std::uint16_t* target, std::size_t count);

@@ -23,13 +23,7 @@ void QueueWholeBlock(DeviceModel& model, const ChargerView& view, std::uint16_t 
     model.write_block = block_index;
     model.write_step = 0;
     PutValuesToWrite(model, view);
-    std::vector<std::uint8_t> all(block.map_bytes, 0);
-    for (std::size_t i = 0; i < block.count; ++i)
-        SetBit(all, i);
-    MergeMap(block.edit_map, all);
-    MergeMap(block.write_request_map, all);
-    ClearMap(block.write_done_map);
-    RequestWriteOnce(block);
+    RequestWholeBlockWrite(block);
 }
 
 }  // namespace

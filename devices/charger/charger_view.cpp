@@ -7,7 +7,7 @@
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_texts.h"
 #include "link/block_helpers.h"
-#include "link/storage_codes.h"
+#include "link/register_sets.h"
 
 namespace veltrona {
 
@@ -39,27 +39,6 @@ constexpr std::array<ErrorRegister, kChargerErrorKinds> kErrorRegisters{{
     {kChrgErrBig - kLiveBase, ErrorTextA},
     {kChrgErrSmall - kLiveBase, ErrorTextB},
 }};
-
-// Registers the storage code moves (0 for the lower half of a pair and unknown codes).
-std::size_t RegistersOf(const RegisterDescriptor& descriptor) {
-    if (descriptor.storage >= 4 && descriptor.storage <= 7) return 1;
-    if (descriptor.storage >= 8 && descriptor.storage <= 19) return 2;
-    return 0;
-}
-
-// The typed value of the register at index (a pair ending there) as the bytes of a set.
-std::span<std::uint8_t> ValueBytes(std::span<std::uint16_t> set, std::size_t index,
-                                   std::size_t registers) {
-    if (registers == 0 || index >= set.size() || index + 1 < registers) return {};
-    return {reinterpret_cast<std::uint8_t*>(set.data() + index + 1 - registers),
-            registers * sizeof(std::uint16_t)};
-}
-
-void CopyRegisterToSet(std::span<const std::uint16_t> values, std::size_t index,
-                       const RegisterDescriptor& descriptor, std::span<std::uint16_t> set) {
-    const std::span<std::uint8_t> target = ValueBytes(set, index, RegistersOf(descriptor));
-    if (!target.empty()) CopyByStorageCode(values, index, descriptor, target);
-}
 
 // The unreachable-mark rule shared by received and written values; true when reachable.
 bool FollowReachability(const DeviceModel& model, ChargerView& view) {
@@ -222,16 +201,7 @@ bool PutValuesToWrite(DeviceModel& model, const ChargerView& view) {
     const std::span<const std::uint16_t> source = WriteSource(model, view);
     const std::span<const RegisterDescriptor> table = ChargerDescriptors(model.write_block);
     if (source.empty() || model.write_block >= model.blocks.size()) return false;
-    std::vector<std::uint16_t>& values = model.blocks[model.write_block].values_to_write;
-    const std::size_t count = std::min({values.size(), source.size(), table.size()});
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t registers = RegistersOf(table[i]);
-        if (registers == 0 || i + 1 < registers) continue;
-        const std::span<const std::uint8_t> bytes{
-            reinterpret_cast<const std::uint8_t*>(source.data() + i + 1 - registers),
-            registers * sizeof(std::uint16_t)};
-        CopyToStorageCode(bytes, table[i], std::span<std::uint16_t>(values.data(), count), i);
-    }
+    CopySetToValues(source, table, model.blocks[model.write_block].values_to_write);
     return true;
 }
 

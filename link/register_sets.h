@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "link/device_model.h"
+
+namespace veltrona {
+
+// A view record keeps one typed slot per register: a 32-bit pair fills the slots of both its
+// registers. These move values between a block's raw registers and such a set.
+
+// The register at index of values (a pair by its upper register) into its slots of set;
+// registers that are the lower half of a pair, or of an unknown code, move nothing.
+void CopyRegisterToSet(std::span<const std::uint16_t> values, std::size_t index,
+                       const RegisterDescriptor& descriptor, std::span<std::uint16_t> set);
+
+// Every register of a set into the raw values to write, rearranged by its storage code.
+void CopySetToValues(std::span<const std::uint16_t> set, std::span<const RegisterDescriptor> table,
+                     std::span<std::uint16_t> values);
+
+}  // namespace veltrona
