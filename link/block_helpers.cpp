@@ -19,6 +19,13 @@ void RequestWriteOnce(RegisterBlock& block) {
     block.poll_mode |= kPollWriteOnce;
 }
 
+void RequestRegistersWrite(RegisterBlock& block, std::size_t first, std::size_t count) {
+    for (std::size_t i = first; i < first + count; ++i)
+        SetBit(block.edit_map, i);
+    MergeMap(block.write_request_map, block.edit_map);
+    ClearMap(block.edit_map);
+}
+
 void RequestWholeBlockWrite(RegisterBlock& block) {
     std::vector<std::uint8_t> all(block.map_bytes, 0);
     for (std::size_t i = 0; i < block.count; ++i)

@@ -12,6 +12,9 @@ namespace veltrona {
 void MergeMap(std::span<std::uint8_t> target, std::span<const std::uint8_t> source);
 void ClearMap(std::span<std::uint8_t> map);
 void RequestWriteOnce(RegisterBlock& block);
+// Registers [first, first + count) of the block into its write-request map, as a command or a
+// short write marks them; the caller then fills the values and requests the write.
+void RequestRegistersWrite(RegisterBlock& block, std::size_t first, std::size_t count);
 // Every register of the block into the edit and write-request maps, the write-done map
 // cleared, and one write requested: how a whole settings block is sent.
 void RequestWholeBlockWrite(RegisterBlock& block);

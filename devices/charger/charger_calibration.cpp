@@ -36,10 +36,7 @@ void WriteCalibration(DeviceModel& model, ChargerView& view) {
         coefficient = std::clamp(coefficient, kCoefficientMinimum, kCoefficientMaximum);
     }
     RegisterBlock& block = model.blocks[kChargerBlockControl];
-    for (std::size_t i = kMarkedFirst; i < kMarkedFirst + kMarkedCount; ++i)
-        SetBit(block.edit_map, i);
-    MergeMap(block.write_request_map, block.edit_map);
-    ClearMap(block.edit_map);
+    RequestRegistersWrite(block, kMarkedFirst, kMarkedCount);
     model.write_block = kChargerBlockControl;
     model.write_step = 0;
     PutValuesToWrite(model, view);

@@ -5,8 +5,8 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QRadioButton>
 #include <QVBoxLayout>
 

@@ -69,10 +69,7 @@ void PutCommand(DeviceModel& model, ChargerView& view, std::uint16_t code,
     RegisterBlock& block = model.blocks[kChargerBlockIdent];
     view.command[kCommandIndex] = code;
     view.command[kParameterIndex] = parameter;
-    SetBit(block.edit_map, kCommandIndex);
-    SetBit(block.edit_map, kParameterIndex);
-    MergeMap(block.write_request_map, block.edit_map);
-    ClearMap(block.edit_map);
+    RequestRegistersWrite(block, kCommandIndex, kParameterIndex - kCommandIndex + 1);
     model.write_block = kChargerBlockIdent;
     model.write_step = 0;
     PutValuesToWrite(model, view);

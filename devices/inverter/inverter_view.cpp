@@ -225,13 +225,9 @@ bool QueueInverterCommand(DeviceModel& model, InverterView& view, std::uint16_t 
     view.command[kCommandIndex] = code;
     view.command[kParameterLowIndex] = static_cast<std::uint16_t>(parameter);
     view.command[kParameterHighIndex] = static_cast<std::uint16_t>(parameter >> 16);
-    SetBit(block.edit_map, kCommandIndex);
-    SetBit(block.edit_map, kParameterLowIndex);
-    SetBit(block.edit_map, kParameterHighIndex);
+    RequestRegistersWrite(block, kCommandIndex, kParameterHighIndex - kCommandIndex + 1);
     model.write_block = kInverterBlockIdent;
     model.write_step = 0;
-    MergeMap(block.write_request_map, block.edit_map);
-    ClearMap(block.edit_map);
     PutValuesToWrite(model, view);
     RequestWriteOnce(block);
     return true;
