@@ -24,7 +24,8 @@
 #include <limits>
 
 #include "devices/bus_devices.h"
-#include "devices/charger/charger_general_widget.h"
+#include "ui/indicators.h"
+#include "ui/numeric_field.h"
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_settings_workflow.h"
 #include "devices/charger/charger_view.h"
@@ -125,14 +126,6 @@ void Paint(QFrame& shape, std::uint32_t colour) {
     QPalette palette = shape.palette();
     palette.setColor(QPalette::Window, QColor::fromRgb(colour));
     shape.setPalette(palette);
-}
-
-QLineEdit* ValueField(const char* name, QWidget* parent) {
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::NoFocus);
-    return field;
 }
 
 QLabel* LinkPicture(const char* name, QWidget* parent) {

@@ -6,7 +6,8 @@
 #include <QPushButton>
 
 #include "devices/bus_devices.h"
-#include "devices/charger/charger_general_widget.h"
+#include "ui/indicators.h"
+#include "ui/numeric_field.h"
 #include "devices/inverter/inverter_blocks.h"
 #include "devices/inverter/inverter_map.h"
 #include "devices/inverter/inverter_texts.h"
@@ -35,14 +36,6 @@ QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QLineEdit* Field(const char* name, QWidget* parent) {
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::NoFocus);
-    return field;
-}
-
 }  // namespace
 
 InverterSummary::InverterSummary(InverterView& view, const DeviceList& devices,
@@ -59,13 +52,13 @@ InverterSummary::InverterSummary(InverterView& view, const DeviceList& devices,
     ShowNamedPicture(*picture_, "24_24_MODBUS_GREY");
     grid->addWidget(picture_, 0, 0, 3, 1, Qt::AlignTop);
     grid->addWidget(new QLabel(QStringLiteral("Состояние ИБП"), this), 0, 1);
-    state_ = Field("eDcacBoxOperatingState", this);
+    state_ = ValueField("eDcacBoxOperatingState", this);
     grid->addWidget(state_, 0, 2, 1, 3);
     for (std::size_t i = 0; i < values_.size(); ++i) {
         const int row = 1 + static_cast<int>(i) / 2;
         const int column = 1 + 2 * (static_cast<int>(i) % 2);
         grid->addWidget(new QLabel(QString::fromUtf8(kValues[i].label), this), row, column);
-        values_[i] = Field(kValues[i].name, this);
+        values_[i] = ValueField(kValues[i].name, this);
         grid->addWidget(values_[i], row, column + 1);
     }
     onOff_ = new QPushButton(QStringLiteral("Включить"), this);

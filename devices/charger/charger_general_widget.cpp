@@ -22,7 +22,6 @@ namespace {
 
 constexpr QRgb kInputLit = 0x00FF00;
 constexpr QRgb kInputLitOutline = 0x008000;
-constexpr QRgb kAlarm = 0xFF0000;
 constexpr std::uint16_t kTimeLeftAsIs = 0xFFFF;
 
 // Interface-text indices of the units.
@@ -121,57 +120,12 @@ void AddRows(QGridLayout& grid, std::span<const FieldLayout> entries, std::span<
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const int row = grid.rowCount();
         grid.addWidget(new QLabel(Caption(entries[i]), parent), row, 0);
-        fields[i] = ChargerValueField(entries[i].name, parent);
+        fields[i] = ValueField(entries[i].name, parent);
         grid.addWidget(fields[i], row, 1);
     }
 }
 
 }  // namespace
-
-TLampShape::TLampShape(const char* name, QWidget* parent)
-    : QWidget(parent), fill_(QColor::fromRgb(kLampDark)), outline_(QColor::fromRgb(kLampDark)) {
-    setObjectName(QString::fromLatin1(name));
-    setFixedSize(16, 16);
-}
-
-void TLampShape::SetColours(QColor fill, QColor outline) {
-    if (fill == fill_ && outline == outline_) return;
-    fill_ = fill;
-    outline_ = outline;
-    update();
-}
-
-void TLampShape::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(outline_, 1));
-    painter.setBrush(fill_);
-    painter.drawEllipse(rect().adjusted(1, 1, -1, -1));
-}
-
-QLineEdit* ChargerValueField(const char* name, QWidget* parent) {
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::NoFocus);
-    field->setAlignment(Qt::AlignRight);
-    return field;
-}
-
-void ShowAvailability(QLineEdit& field, bool not_available) {
-    if (not_available) {
-        QPalette palette = field.palette();
-        palette.setColor(QPalette::Base, QColor::fromRgb(kAlarm));
-        field.setPalette(palette);
-    } else {
-        field.setPalette(QPalette());
-    }
-}
-
-void ShowNamedPicture(QLabel& label, const char* name) {
-    label.setProperty("picture", QString::fromLatin1(name));
-    SetPicture(label, QString::fromLatin1(name));
-}
 
 ChargerGeneralPage::ChargerGeneralPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("pnlGeneral"));
@@ -190,12 +144,12 @@ ChargerGeneralPage::ChargerGeneralPage(QWidget* parent) : QWidget(parent) {
         Group("gbDeviceDescription", QStringLiteral("Устройство"), {8, 44, 312, 94});
     auto* deviceGrid = new QGridLayout(device);
     deviceGrid->addWidget(new QLabel(QStringLiteral("Адрес"), device), 0, 0);
-    deviceGrid->addWidget(ChargerValueField("eDeviceAddr", device), 0, 1);
+    deviceGrid->addWidget(ValueField("eDeviceAddr", device), 0, 1);
     deviceGrid->addWidget(new QLabel(QStringLiteral("Статус"), device), 1, 0);
-    eDeviceStatus_ = ChargerValueField("eDeviceStatus", device);
+    eDeviceStatus_ = ValueField("eDeviceStatus", device);
     deviceGrid->addWidget(eDeviceStatus_, 1, 1);
     deviceGrid->addWidget(new QLabel(QStringLiteral("Версия ПО"), device), 2, 0);
-    eDeviceFrwVersion_ = ChargerValueField("eDeviceFrwVersion", device);
+    eDeviceFrwVersion_ = ValueField("eDeviceFrwVersion", device);
     deviceGrid->addWidget(eDeviceFrwVersion_, 2, 1);
 
     QGroupBox* values = Group("gbValues", QStringLiteral("Параметры батареи"), {8, 142, 312, 303});
@@ -228,7 +182,7 @@ ChargerGeneralPage::ChargerGeneralPage(QWidget* parent) : QWidget(parent) {
     AddRows(*stageGrid, kStageFields, stage_, stage);
     label7_ = new QLabel(stage);
     label7_->setObjectName(QStringLiteral("Label7"));
-    edit10_ = ChargerValueField("Edit10", stage);
+    edit10_ = ValueField("Edit10", stage);
     const int serviceRow = stageGrid->rowCount();
     stageGrid->addWidget(label7_, serviceRow, 0);
     stageGrid->addWidget(edit10_, serviceRow, 1);

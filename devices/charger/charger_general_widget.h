@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "ui/indicators.h"
 #include "ui/numeric_field.h"
 
 class QGroupBox;
@@ -15,34 +16,6 @@ class QPushButton;
 namespace veltrona {
 
 struct ChargerView;
-
-// A round indicator with a fill and an outline colour.
-class TLampShape : public QWidget {
-    Q_OBJECT
-  public:
-    TLampShape(const char* name, QWidget* parent);
-
-    void SetColours(QColor fill, QColor outline);
-    QColor fill() const { return fill_; }
-    QColor outline() const { return outline_; }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    QColor fill_;
-    QColor outline_;
-};
-
-inline constexpr QRgb kLampDark = 0xC0C0C0;
-
-// A read-only value field without a caret.
-QLineEdit* ChargerValueField(const char* name, QWidget* parent);
-// Red background while the device is not available, the normal colour otherwise.
-void ShowAvailability(QLineEdit& field, bool not_available);
-// Shows a named picture and remembers the name in the "picture" property, so that the
-// choice is known even when the picture file is missing.
-void ShowNamedPicture(QLabel& label, const char* name);
 
 // The general view: live values, charged capacity, sensor lamps and the running stage.
 class ChargerGeneralPage : public QWidget {

@@ -11,7 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "devices/charger/charger_general_widget.h"
+#include "ui/indicators.h"
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_texts.h"
 #include "devices/charger/charger_view.h"
@@ -154,7 +154,7 @@ QWidget* ChargerServicePage::BuildCalibration() {
     const auto coefficient = [&](std::size_t i) {
         const CoefficientRow& r = kCoefficientRows[i];
         caption(r.caption);
-        coefficients_[i] = ChargerValueField(r.edit, group);
+        coefficients_[i] = ValueField(r.edit, group);
         arrows_[i] = new TUpDown(QString::fromLatin1(r.arrows), group);
         lamps_[i] = new TLampShape(r.lamp, group);
         grid->addWidget(coefficients_[i], row, 1);
@@ -165,12 +165,12 @@ QWidget* ChargerServicePage::BuildCalibration() {
         connect(arrows_[i]->downButton(), &QToolButton::clicked, this, [this, i] { Step(i, -1); });
     };
     caption("Напряжение АБ, В");
-    eSettings2CalibrVoltBatt_ = ChargerValueField("eSettings2CalibrVoltBatt", group);
+    eSettings2CalibrVoltBatt_ = ValueField("eSettings2CalibrVoltBatt", group);
     grid->addWidget(eSettings2CalibrVoltBatt_, row++, 1);
     coefficient(0);
     coefficient(1);
     caption("Ток заряда, А");
-    eSettings2CalibrCurrBatt_ = ChargerValueField("eSettings2CalibrCurrBatt", group);
+    eSettings2CalibrCurrBatt_ = ValueField("eSettings2CalibrCurrBatt", group);
     grid->addWidget(eSettings2CalibrCurrBatt_, row++, 1);
     coefficient(2);
     coefficient(3);

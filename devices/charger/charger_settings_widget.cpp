@@ -12,7 +12,7 @@
 #include <array>
 
 #include "devices/charger/charger_extra_settings_widget.h"
-#include "devices/charger/charger_general_widget.h"
+#include "ui/indicators.h"
 #include "devices/charger/charger_main_settings_widget.h"
 #include "devices/charger/charger_service_widget.h"
 #include "devices/charger/charger_settings_workflow.h"
@@ -69,7 +69,7 @@ ChargerSettingsPage::ChargerSettingsPage(const ChargerLink& link, QWidget* paren
     imgStatusSettings_->setObjectName(QStringLiteral("imgStatusSettings"));
     imgStatusSettings_->setFixedSize(24, 24);
     source->addWidget(imgStatusSettings_);
-    eFileSettingsName_ = ChargerValueField("eFileSettingsName", this);
+    eFileSettingsName_ = ValueField("eFileSettingsName", this);
     eFileSettingsName_->setAlignment(Qt::AlignLeft);
     source->addWidget(eFileSettingsName_, 1);
     column->addLayout(source);

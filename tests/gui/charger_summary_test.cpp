@@ -52,7 +52,7 @@ class ChargerSummaryTest : public ::testing::Test {
     QString Cell(std::uint16_t address, int column) {
         const std::optional<ChargerRegisterRef> at = ChargerLocate(address);
         ChargerTableModel& model = Window().tablePage().model();
-        return model.index(ChargerTableModel::RowOf(at->block, at->index), column)
+        return model.index(model.RowOf(at->block, at->index), column)
             .data()
             .toString();
     }

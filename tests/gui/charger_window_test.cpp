@@ -375,7 +375,7 @@ TEST_F(ChargerWindowTest, RegisterTableRewritesOnlyTheRowsOfTheTransaction) {
               "Устройство 0 (0x40)");
     auto cell = [&](std::uint16_t address, int column) {
         const std::optional<ChargerRegisterRef> at = ChargerLocate(address);
-        return model.index(ChargerTableModel::RowOf(at->block, at->index), column)
+        return model.index(model.RowOf(at->block, at->index), column)
             .data()
             .toString();
     };
@@ -383,7 +383,7 @@ TEST_F(ChargerWindowTest, RegisterTableRewritesOnlyTheRowsOfTheTransaction) {
     EXPECT_EQ(cell(0x0004, 0), "0x0004 Версия компиляции ПО");
     EXPECT_EQ(model.index(16, 0).data().toString(), "");  // the gap after block 0
     EXPECT_EQ(cell(0x3000, 0).left(7), "0x3000 ");
-    EXPECT_EQ(ChargerTableModel::RowOf(kChargerBlockCapability, 31), 407);
+    EXPECT_EQ(model.RowOf(kChargerBlockCapability, 31), 407);
 
     Set(0x0600, 0x20);
     SetPair(kChrgChargeCurrent, 1234);
@@ -393,8 +393,8 @@ TEST_F(ChargerWindowTest, RegisterTableRewritesOnlyTheRowsOfTheTransaction) {
     ASSERT_EQ(changed.count(), 1);
     const QModelIndex from = changed[0][0].toModelIndex();
     const QModelIndex to = changed[0][1].toModelIndex();
-    EXPECT_EQ(from.row(), ChargerTableModel::RowOf(kChargerBlockLive, 0x28));
-    EXPECT_EQ(to.row(), ChargerTableModel::RowOf(kChargerBlockLive, 0x2F));
+    EXPECT_EQ(from.row(), model.RowOf(kChargerBlockLive, 0x28));
+    EXPECT_EQ(to.row(), model.RowOf(kChargerBlockLive, 0x2F));
     EXPECT_EQ(from.column(), 2);
     EXPECT_EQ(to.column(), 2);
     EXPECT_EQ(cell(0x0629, 2), "12,34");
