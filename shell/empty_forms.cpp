@@ -5,9 +5,6 @@ namespace veltrona {
 TFormChrgSun::TFormChrgSun()
     : TDraggedWindow("FormChrgSun", QStringLiteral("Ливорант"), {800, 600}, {600, 500}) {}
 
-TFormDcacBox::TFormDcacBox()
-    : TExtendedWindow("FormDcacBox", QStringLiteral("ТЛ-7150"), {800, 600}, {0, 0}) {}
-
 TFormBootLoader::TFormBootLoader()
     : TExtendedWindow("FormBootLoader", QStringLiteral("FormBootLoader"), {700, 450}, {700, 300}) {
     setMaximumWidth(700);

@@ -15,12 +15,6 @@ class TFormChrgSun : public TDraggedWindow {
     TFormChrgSun();
 };
 
-class TFormDcacBox : public TExtendedWindow {
-    Q_OBJECT
-  public:
-    TFormDcacBox();
-};
-
 class TFormBootLoader : public TExtendedWindow {
     Q_OBJECT
   public:

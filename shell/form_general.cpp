@@ -24,12 +24,11 @@
 #include <limits>
 
 #include "devices/bus_devices.h"
-#include "ui/indicators.h"
-#include "ui/numeric_field.h"
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_settings_workflow.h"
 #include "devices/charger/charger_view.h"
 #include "devices/device_line_settings.h"
+#include "devices/inverter/inverter_window.h"
 #include "files/program_settings.h"
 #include "link/block_helpers.h"
 #include "link/catalogue.h"
@@ -47,7 +46,9 @@
 #include "shell/qt_worker_host.h"
 #include "shell/settings_write_follow_up.h"
 #include "ui/images.h"
+#include "ui/indicators.h"
 #include "ui/message_box.h"
+#include "ui/numeric_field.h"
 
 namespace veltrona {
 namespace {
@@ -189,6 +190,7 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
                                    if (worker_ != nullptr) worker_->StartCycle();
                                },
                                folder_};
+    inverterLink_ = InverterLink{inverterView_.get(), &devices_, chargerLink_.startCycle};
     followUp_ = std::make_unique<SettingsWriteFollowUp>(
         *this,
         SettingsWriteFollowUp::Actions{[this](std::size_t device) { AdoptLineSettings(device); },
@@ -221,6 +223,7 @@ TFormGeneral::~TFormGeneral() {
 void TFormGeneral::AttachPeers(const MainWindowPeers& peers) {
     peers_ = peers;
     if (peers_.chrgNet != nullptr) peers_.chrgNet->Attach(chargerLink_);
+    if (peers_.dcacBox != nullptr) peers_.dcacBox->Attach(inverterLink_);
     followUp_->SetProcess(peers_.process);
     if (peers_.monitor != nullptr) {
         peers_.monitor->SetTrafficSource([this](std::size_t device) {
@@ -366,12 +369,7 @@ QWidget* TFormGeneral::BuildVoidPanel() {
     pnlVoid_ = new QWidget(this);
     pnlVoid_->setObjectName(QStringLiteral("pnlVoid"));
     gbChrgNet_ = BuildChargerSummary(pnlVoid_);
-    gbDcacBox_ = new InverterSummary(
-        *inverterView_, devices_,
-        [this] {
-            if (worker_ != nullptr) worker_->StartCycle();
-        },
-        pnlVoid_);
+    gbDcacBox_ = new InverterSummary(inverterLink_, pnlVoid_);
     gbDcacBox_->setFixedSize(kSummaryWidth, gbDcacBox_->sizeHint().height());
 
     imgMyLogo_ = new QLabel(pnlVoid_);
@@ -516,6 +514,7 @@ void TFormGeneral::PortOpened() {
     gbDcacBox_->MarkPortOpened();
     MarkChargerPortOpened(*chargerView_);
     if (peers_.chrgNet != nullptr) peers_.chrgNet->MarkPortOpened();
+    if (peers_.dcacBox != nullptr) peers_.dcacBox->MarkPortOpened();
 }
 
 void TFormGeneral::PortClosed() {
@@ -599,12 +598,14 @@ void TFormGeneral::InverterTransaction(DeviceModel& model, bool answered) {
             model.write_wait &= static_cast<std::uint8_t>(~(1u << model.current_block));
         }
         if (answered) TakeWriteResult(model, *inverterView_);
+        if (peers_.dcacBox != nullptr) peers_.dcacBox->RefreshAfterWrite(model.current_block);
         return;
     }
     // A single miss is no reply: only the unreachable mark after five counts as news.
     if (!answered && !IsUnreachable(model)) return;
     TakeReceivedValues(model, *inverterView_);
     gbDcacBox_->RefreshAfterRead(model.current_block);
+    if (peers_.dcacBox != nullptr) peers_.dcacBox->RefreshAfterRead(model.current_block);
 }
 
 void TFormGeneral::InverterWriteSent() {
@@ -735,7 +736,7 @@ void TFormGeneral::EnterExtendedMode() {
         action->setVisible(true);
     LayOutSummaries();
     if (peers_.chrgNet != nullptr) peers_.chrgNet->ShowServiceItems();
-    if (peers_.dcacBox != nullptr) peers_.dcacBox->EnterExtendedMode();
+    if (peers_.dcacBox != nullptr) peers_.dcacBox->ShowServiceItems();
     if (peers_.bootLoader != nullptr) peers_.bootLoader->EnterExtendedMode();
 }
 

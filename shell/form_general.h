@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "devices/charger/charger_window.h"
+#include "devices/inverter/inverter_window_commands.h"
 #include "link/device_model.h"
 #include "link/port_settings.h"
 #include "shell/link_bridge.h"
@@ -146,6 +147,7 @@ class TFormGeneral : public QMainWindow {
     std::unique_ptr<ChargerView> chargerView_;
     std::unique_ptr<InverterView> inverterView_;
     ChargerLink chargerLink_;
+    InverterLink inverterLink_;
     LinkBridge bridge_;
     std::unique_ptr<SettingsWriteFollowUp> followUp_;
     std::unique_ptr<QtWorkerHost> host_;

@@ -6,13 +6,13 @@
 #include <QPushButton>
 
 #include "devices/bus_devices.h"
-#include "ui/indicators.h"
-#include "ui/numeric_field.h"
 #include "devices/inverter/inverter_blocks.h"
 #include "devices/inverter/inverter_map.h"
 #include "devices/inverter/inverter_texts.h"
+#include "devices/inverter/inverter_window_commands.h"
 #include "link/value_format.h"
-#include "ui/message_box.h"
+#include "ui/indicators.h"
+#include "ui/numeric_field.h"
 
 namespace veltrona {
 namespace {
@@ -30,20 +30,14 @@ constexpr SummaryValue kValues[] = {
     {"eDcacBoxBatteryVoltage", "Напряжение АБ", kInvBatteryVoltage, "В"},
 };
 
-const QString kCaption = QStringLiteral("Сообщение");
-
 QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
 
-InverterSummary::InverterSummary(InverterView& view, const DeviceList& devices,
-                                 std::function<void()> startCycle, QWidget* parent)
-    : QGroupBox(Utf8(DeviceKindName(kInverterIndex)), parent),
-      view_(view),
-      devices_(devices),
-      startCycle_(std::move(startCycle)) {
+InverterSummary::InverterSummary(const InverterLink& link, QWidget* parent)
+    : QGroupBox(Utf8(DeviceKindName(kInverterIndex)), parent), link_(link) {
     setObjectName(QStringLiteral("gbDcacBox"));
     auto* grid = new QGridLayout(this);
     picture_ = new QLabel(this);
@@ -72,63 +66,43 @@ InverterSummary::InverterSummary(InverterView& view, const DeviceList& devices,
 }
 
 void InverterSummary::MarkPortOpened() {
-    MarkInverterPortOpened(view_);
+    MarkInverterPortOpened(*link_.view);
     ShowNamedPicture(*picture_, "24_24_MODBUS_RED");
 }
 
 void InverterSummary::RefreshAfterRead(std::uint16_t block) {
-    if (view_.availability_changed != 0) {
+    if (link_.view->availability_changed != 0) {
         ShowNamedPicture(*picture_,
-                         view_.not_available ? "24_24_MODBUS_RED" : "24_24_MODBUS_GREEN");
+                         link_.view->not_available ? "24_24_MODBUS_RED" : "24_24_MODBUS_GREEN");
     }
-    ShowAvailability(*state_, view_.not_available);
+    ShowAvailability(*state_, link_.view->not_available);
     for (QLineEdit* field : values_)
-        ShowAvailability(*field, view_.not_available);
+        ShowAvailability(*field, link_.view->not_available);
     // An unreachable inverter delivered nothing new.
-    if (view_.not_available) return;
+    if (link_.view->not_available) return;
     if (block == kInverterBlockIdent) {
-        onOff_->setText(InverterRunning(view_) ? QStringLiteral("Выключить")
-                                               : QStringLiteral("Включить"));
+        onOff_->setText(InverterRunning(*link_.view) ? QStringLiteral("Выключить")
+                                                     : QStringLiteral("Включить"));
     } else if (block == kInverterBlockLive) {
-        state_->setText(Utf8(InverterStateText(view_, kInvOperatingState)));
+        state_->setText(Utf8(InverterStateText(*link_.view, kInvOperatingState)));
         const char separator = UserDecimalSeparator();
         for (std::size_t i = 0; i < values_.size(); ++i) {
             const RegisterDescriptor* descriptor = InverterDescriptorAt(kValues[i].address);
             const unsigned decimals = descriptor != nullptr ? descriptor->decimals : 0;
             values_[i]->setText(
                 QString::fromStdString(FormatUnsigned(
-                    InverterReceivedWord(view_, kValues[i].address), decimals, separator)) +
+                    InverterReceivedWord(*link_.view, kValues[i].address), decimals, separator)) +
                 QStringLiteral(" ") + QString::fromUtf8(kValues[i].unit));
         }
     }
 }
 
-bool InverterSummary::Available() {
-    if (devices_.At(kInverterIndex) != nullptr && !view_.not_available) return true;
-    ShowMessage(QStringLiteral("Устройство не доступно"), kCaption, MessageButtons::kOk, this);
-    return false;
-}
-
-void InverterSummary::Queue(std::uint16_t code) {
-    DeviceModel* model = devices_.At(kInverterIndex);
-    if (model != nullptr && QueueInverterCommand(*model, view_, code) && startCycle_) startCycle_();
-}
-
 void InverterSummary::AskOnOff() {
-    if (!Available()) return;
-    const bool running = InverterRunning(view_);
-    const QString action =
-        running ? QStringLiteral("выключение устройства") : QStringLiteral("включение устройства");
-    // Closing or escaping the question sends nothing.
-    if (ShowMessage(QStringLiteral("Вы уверены, что хотите выполнить\r\n") + action, kCaption,
-                    MessageButtons::kYesNo, this) != MessageAnswer::kYes) {
-        return;
-    }
-    Queue(InverterOnOffCommand(view_));
+    AskInverterOnOff(link_, this);
 }
 
 void InverterSummary::GiveNewCycle() {
-    if (Available()) Queue(kInvCmdNewCycle);
+    GiveInverterNewCycle(link_, this);
 }
 
 }  // namespace veltrona

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "devices/inverter/inverter_view.h"
+#include "devices/inverter/inverter_window_commands.h"
 #include "link/device_model.h"
 
 class QLabel;
@@ -19,9 +20,8 @@ namespace veltrona {
 class InverterSummary : public QGroupBox {
     Q_OBJECT
   public:
-    // startCycle runs after a command has been queued, so that an idle cycle picks it up.
-    InverterSummary(InverterView& view, const DeviceList& devices, std::function<void()> startCycle,
-                    QWidget* parent);
+    // The link is the main window's; it outlives the summary.
+    InverterSummary(const InverterLink& link, QWidget* parent);
 
     void MarkPortOpened();
     // After every inverter read or bootloader transaction (the view already holds its values).
@@ -31,12 +31,7 @@ class InverterSummary : public QGroupBox {
     void GiveNewCycle();
 
   private:
-    bool Available();
-    void Queue(std::uint16_t code);
-
-    InverterView& view_;
-    const DeviceList& devices_;
-    std::function<void()> startCycle_;
+    const InverterLink& link_;
     QLabel* picture_ = nullptr;
     QLineEdit* state_ = nullptr;
     std::array<QLineEdit*, 4> values_{};

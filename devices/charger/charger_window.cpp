@@ -23,6 +23,8 @@
 #include "devices/charger/charger_view.h"
 #include "link/value_format.h"
 #include "stats/device_chart.h"
+#include "stats/device_chart_page.h"
+#include "ui/page_tool_bar.h"
 
 namespace veltrona {
 namespace {
@@ -46,10 +48,6 @@ constexpr LampColours kLampLit[] = {
 constexpr const char* kLampNames[] = {"shDeviceActive", "shDeviceSleep", "shDeviceError"};
 constexpr const char* kLampPictures[] = {"imgDeviceActive", "imgDeviceSleep", "imgDeviceError"};
 
-struct PageButton {
-    const char* name;
-    const char* caption;
-};
 // In toolbar order; the pages are built in the same order.
 constexpr PageButton kPageButtons[] = {
     {"tbtnTable", "Таблица"},
@@ -90,7 +88,6 @@ TFormChrgNet::TFormChrgNet()
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    BuildToolBar(this);
 
     stack_ = new QStackedWidget(this);
     table_ = new ChargerTablePage(stack_);
@@ -101,13 +98,13 @@ TFormChrgNet::TFormChrgNet()
     errors_ = new ChargerErrorPage(stack_);
     const std::array<QWidget*, std::size(kPageButtons)> pages = {
         table_, general_, settings_, errorList, errors_, BuildStatPage()};
-    const QList<QAction*> buttons = pages_->actions();
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        stack_->addWidget(pages[i]);
-        QWidget* page = pages[i];
-        connect(buttons[static_cast<qsizetype>(i)], &QAction::triggered, this,
-                [this, page] { ShowPage(page); });
-    }
+    QToolBar* toolBar = NewPageToolBar("tbChrgNetDevice", kPageButtons, pages, *stack_, this);
+    const QList<QAction*> buttons = PageButtons(*toolBar);
+    tbtnTable_ = buttons[0];
+    tbtnDeviceErrorList_ = buttons[3];
+    tbtnTable_->setVisible(false);
+    tbtnDeviceErrorList_->setVisible(false);
+    column->addWidget(toolBar);
     connect(settings_, &ChargerSettingsPage::statusMessage, this,
             [this](const QString& text) { statusPanels_[kCommandStatusPanel]->setText(text); });
     column->addWidget(stack_, 1);
@@ -129,7 +126,7 @@ TFormChrgNet::TFormChrgNet()
     column->addWidget(bar);
 
     buttons[kGeneralButton]->setChecked(true);
-    ShowPage(general_);
+    stack_->setCurrentWidget(general_);
 
     connect(general_->clearCapacityButton(), &QPushButton::clicked, this,
             [this] { AskClearUserCapacity(link_, this); });
@@ -143,43 +140,11 @@ TFormChrgNet::TFormChrgNet()
 
 TFormChrgNet::~TFormChrgNet() = default;
 
-void TFormChrgNet::BuildToolBar(QWidget* parent) {
-    auto* bar = new QToolBar(parent);
-    bar->setObjectName(QStringLiteral("tbChrgNetDevice"));
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    pages_ = new QActionGroup(bar);
-    pages_->setExclusive(true);
-    for (const PageButton& button : kPageButtons) {
-        QAction* action = bar->addAction(QString::fromUtf8(button.caption));
-        action->setObjectName(QString::fromLatin1(button.name));
-        action->setCheckable(true);
-        pages_->addAction(action);
-        if (QWidget* widget = bar->widgetForAction(action))
-            widget->setObjectName(action->objectName());
-    }
-    tbtnTable_ = pages_->actions()[0];
-    tbtnDeviceErrorList_ = pages_->actions()[3];
-    tbtnTable_->setVisible(false);
-    tbtnDeviceErrorList_->setVisible(false);
-    static_cast<QVBoxLayout*>(parent->layout())->addWidget(bar);
-}
-
 QWidget* TFormChrgNet::BuildStatPage() {
-    auto* page = new QWidget(stack_);
-    page->setObjectName(QStringLiteral("pnlStat"));
-    auto* column = new QVBoxLayout(page);
-    column->setContentsMargins(4, 4, 4, 4);
     QStringList titles;
     for (const char* title : kSeriesTitles)
         titles << QString::fromUtf8(title);
-    chart_ = new DeviceChart(titles, page);
-    chart_->setObjectName(QStringLiteral("chartChrgNet"));
-    chart_->statusBar()->setObjectName(QStringLiteral("sbChartChrgNet"));
-    chart_->contextMenu()->setObjectName(QStringLiteral("pmenuChartChrgNet"));
-    chart_->timeScaleCombo()->setObjectName(QStringLiteral("cbDeviceStatScaleX"));
-    chart_->valueScaleCombo()->setObjectName(QStringLiteral("cbDeviceStatScaleY"));
-    column->addWidget(chart_);
-    return page;
+    return NewChartPage(titles, "ChrgNet", stack_, chart_);
 }
 
 QWidget* TFormChrgNet::BuildControlPanel() {
@@ -216,10 +181,6 @@ QWidget* TFormChrgNet::BuildControlPanel() {
     connect(btnDeviceClearError_, &QPushButton::clicked, this,
             [this] { AskClearErrors(link_, this); });
     return panel;
-}
-
-void TFormChrgNet::ShowPage(QWidget* page) {
-    stack_->setCurrentWidget(page);
 }
 
 void TFormChrgNet::ShowServiceItems() {

@@ -7,7 +7,7 @@
 #include "devices/charger/charger_window_commands.h"
 #include "ui/dragged_window.h"
 
-class QActionGroup;
+class QAction;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -54,10 +54,8 @@ class TFormChrgNet : public TDraggedWindow {
     ChargerSettingsPage& settingsPage() const { return *settings_; }
 
   private:
-    void BuildToolBar(QWidget* parent);
     QWidget* BuildStatPage();
     QWidget* BuildControlPanel();
-    void ShowPage(QWidget* page);
     std::size_t TransactionFirst(std::uint16_t block) const;
     void TakeIndicatorStates();
     void ShowErrorSummary();
@@ -67,7 +65,6 @@ class TFormChrgNet : public TDraggedWindow {
     ChargerLink link_;
     bool extended_ = false;
 
-    QActionGroup* pages_ = nullptr;
     QAction* tbtnTable_ = nullptr;
     QAction* tbtnDeviceErrorList_ = nullptr;
     QStackedWidget* stack_ = nullptr;

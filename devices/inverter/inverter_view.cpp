@@ -125,6 +125,7 @@ std::uint32_t InverterReceivedPair(const InverterView& view, std::uint16_t upper
 void MarkInverterPortOpened(InverterView& view) {
     view.not_available = true;
     view.availability_changed = 0;
+    view.previous_relays = 0;
 }
 
 void TakeReceivedValues(DeviceModel& model, InverterView& view) {

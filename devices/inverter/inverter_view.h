@@ -81,7 +81,7 @@ std::uint16_t InverterReceivedWord(const InverterView& view, std::uint16_t addre
 std::uint32_t InverterReceivedPair(const InverterView& view, std::uint16_t upper_address);
 
 // The port has opened: not available until the first answered read, picture change not
-// pending.
+// pending, relay word forgotten (the first live read redraws the relays unless its word is 0).
 void MarkInverterPortOpened(InverterView& view);
 
 // The not-available flag follows the unreachable mark, but only an answered transaction

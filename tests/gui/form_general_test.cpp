@@ -21,6 +21,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "devices/inverter/inverter_window.h"
 #include "shell/empty_forms.h"
 #include "shell/form_general.h"
 #include "shell/form_monitor_port.h"

@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "devices/charger/charger_window.h"
+#include "devices/inverter/inverter_window.h"
 #include "shell/app_style.h"
 #include "shell/empty_forms.h"
 #include "shell/form_about.h"
@@ -141,6 +142,19 @@ int main(int argc, char** argv) {
     ok = SavePage(charger, "tbtnDeviceGeneral", folder, QStringLiteral("TFormChrgNet_live")) && ok;
     ok = SavePage(charger, "tbtnTable", folder, QStringLiteral("TFormChrgNet_table")) && ok;
     ok = SavePage(charger, "tbtnDeviceStat", folder, QStringLiteral("TFormChrgNet_chart")) && ok;
+    veltrona::TFormDcacBox& inverter = *windows.dcacBox;
+    const struct {
+        const char* button;
+        const char* name;
+    } inverterPages[] = {
+        {"tbtnDeviceGeneral", "TFormDcacBox_live"},
+        {"tbtnTable", "TFormDcacBox_table"},
+        {"tbtnInner", "TFormDcacBox_inner"},
+        {"tbtnDeviceStat", "TFormDcacBox_chart"},
+    };
+    for (const auto& page : inverterPages) {
+        ok = SavePage(inverter, page.button, folder, QString::fromLatin1(page.name)) && ok;
+    }
 
     // The settings tabs filled from the stand-in, as Receive fills them.
     charger.show();

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QList>
+#include <span>
+
+class QAction;
+class QStackedWidget;
+class QToolBar;
+class QWidget;
+
+namespace veltrona {
+
+struct PageButton {
+    const char* name;
+    const char* caption;
+};
+
+// A toolbar of grouped check buttons, one per entry, each showing the page of the same
+// index in `stack` (a null page: the button changes nothing). The buttons carry the entries'
+// object names, as do their tool buttons.
+QToolBar* NewPageToolBar(const char* name, std::span<const PageButton> buttons,
+                         std::span<QWidget* const> pages, QStackedWidget& stack, QWidget* parent);
+
+// The bar's page buttons in order.
+QList<QAction*> PageButtons(const QToolBar& bar);
+
+}  // namespace veltrona
