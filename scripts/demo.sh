@@ -11,7 +11,8 @@ cmake --build build -j2 --target veltrona-monitor veltrona-sim
 com=${VELTRONA_DEMO_COM:-7}
 folder=$(pwd)/build
 sim_out=$(mktemp)
-build/sim/veltrona-sim --folder "$folder" --com "$com" >"$sim_out" &
+scripts/demo-settings.sh "$folder"
+build/sim/veltrona-sim --folder "$folder" --com "$com" --bms-address 4 >"$sim_out" &
 sim_pid=$!
 trap 'kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null; rm -f "$sim_out"' EXIT
 

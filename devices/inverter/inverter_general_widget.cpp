@@ -122,6 +122,12 @@ QPixmap RelayPicture(int index) {
     return picture;
 }
 
+QGridLayout* Compact(QGridLayout* grid) {
+    grid->setContentsMargins(8, 2, 8, 4);
+    grid->setVerticalSpacing(2);
+    return grid;
+}
+
 void SetRelayPicture(QLabel& label, int index) {
     label.setProperty("picture", index);
     label.setPixmap(RelayPicture(index));
@@ -155,16 +161,16 @@ std::vector<FlagLamp> AlarmLamps() {
 InverterGeneralPage::InverterGeneralPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("pnlGeneral"));
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(8, 8, 8, 8);
+    grid->setContentsMargins(8, 4, 8, 4);
+    grid->setVerticalSpacing(4);
 
-    imgDevicePgModbus_ = new QLabel(this);
+    auto* states = new QGroupBox(QStringLiteral("Состояние"), this);
+    auto* stateGrid = Compact(new QGridLayout(states));
+    imgDevicePgModbus_ = new QLabel(states);
     imgDevicePgModbus_->setObjectName(QStringLiteral("imgDevicePgModbus"));
     imgDevicePgModbus_->setFixedSize(24, 24);
     ShowNamedPicture(*imgDevicePgModbus_, "24_24_MODBUS_GREY");
-    grid->addWidget(imgDevicePgModbus_, 0, 0, Qt::AlignLeft);
-
-    auto* states = new QGroupBox(QStringLiteral("Состояние"), this);
-    auto* stateGrid = new QGridLayout(states);
+    stateGrid->addWidget(imgDevicePgModbus_, 0, 2, Qt::AlignRight | Qt::AlignTop);
     for (std::size_t i = 0; i < states_.size(); ++i) {
         const int row = static_cast<int>(i);
         stateGrid->addWidget(new QLabel(QString::fromUtf8(kStates[i].caption), states), row, 0);
@@ -172,12 +178,12 @@ InverterGeneralPage::InverterGeneralPage(QWidget* parent) : QWidget(parent) {
         states_[i]->setAlignment(Qt::AlignLeft);
         stateGrid->addWidget(states_[i], row, 1);
     }
-    grid->addWidget(states, 1, 0, 1, 2);
+    grid->addWidget(states, 0, 0, 1, 2);
 
     for (std::size_t g = 0; g < std::size(kValueGroups); ++g) {
         const GroupDef& def = kValueGroups[g];
         auto* group = new QGroupBox(QString::fromUtf8(def.title), this);
-        auto* fields = new QGridLayout(group);
+        auto* fields = Compact(new QGridLayout(group));
         for (std::size_t i = def.first; i < def.first + def.count; ++i) {
             const int row = static_cast<int>(i - def.first);
             fields->addWidget(new QLabel(QString::fromUtf8(kValues[i].caption), group), row, 0);
@@ -185,11 +191,11 @@ InverterGeneralPage::InverterGeneralPage(QWidget* parent) : QWidget(parent) {
             fields->addWidget(values_[i], row, 1);
         }
         fields->setRowStretch(static_cast<int>(def.count), 1);
-        grid->addWidget(group, 2 + static_cast<int>(g) / 2, static_cast<int>(g) % 2);
+        grid->addWidget(group, 1 + static_cast<int>(g) / 2, static_cast<int>(g) % 2);
     }
 
     auto* relays = new QGroupBox(QStringLiteral("Реле"), this);
-    auto* relayRow = new QGridLayout(relays);
+    auto* relayRow = Compact(new QGridLayout(relays));
     for (std::size_t i = 0; i < relays_.size(); ++i) {
         relays_[i] = new QLabel(relays);
         relays_[i]->setObjectName(QString::fromLatin1(kRelays[i].name));
@@ -207,12 +213,12 @@ InverterGeneralPage::InverterGeneralPage(QWidget* parent) : QWidget(parent) {
         relayRow->addWidget(new QLabel(QString::fromUtf8(kInputs[i].caption), relays), 1, column,
                             Qt::AlignHCenter);
     }
-    grid->addWidget(relays, 4, 0, 1, 2);
+    grid->addWidget(relays, 3, 0, 1, 2);
 
     const std::vector<FlagLamp> lamps = AlarmLamps();
     alarms_ = new TFlagLamps("gbDeviceAlarm", QString(), "shDeviceSafetyStatus", lamps, 2, this);
-    grid->addWidget(alarms_, 5, 0, 1, 2);
-    grid->setRowStretch(6, 1);
+    grid->addWidget(alarms_, 4, 0, 1, 2);
+    grid->setRowStretch(5, 1);
 }
 
 void InverterGeneralPage::ShowAvailability(bool not_available) {

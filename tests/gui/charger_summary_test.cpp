@@ -52,9 +52,7 @@ class ChargerSummaryTest : public ::testing::Test {
     QString Cell(std::uint16_t address, int column) {
         const std::optional<ChargerRegisterRef> at = ChargerLocate(address);
         ChargerTableModel& model = Window().tablePage().model();
-        return model.index(model.RowOf(at->block, at->index), column)
-            .data()
-            .toString();
+        return model.index(model.RowOf(at->block, at->index), column).data().toString();
     }
     QString StatusText() { return Find<QLabel>(Window(), "sbChrgNetPanel4")->text(); }
     bool SummaryRed() {

@@ -375,9 +375,7 @@ TEST_F(ChargerWindowTest, RegisterTableRewritesOnlyTheRowsOfTheTransaction) {
               "Устройство 0 (0x40)");
     auto cell = [&](std::uint16_t address, int column) {
         const std::optional<ChargerRegisterRef> at = ChargerLocate(address);
-        return model.index(model.RowOf(at->block, at->index), column)
-            .data()
-            .toString();
+        return model.index(model.RowOf(at->block, at->index), column).data().toString();
     };
     EXPECT_EQ(cell(0x0600, 0), "0x0600 Статус устройства (мой)");
     EXPECT_EQ(cell(0x0004, 0), "0x0004 Версия компиляции ПО");

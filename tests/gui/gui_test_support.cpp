@@ -99,6 +99,14 @@ std::string ChargerAloneSettings() {
     return text;
 }
 
+std::string InverterAloneSettings() {
+    std::string text = ChargerAloneSettings();
+    text = Replace(text, "TARVOLEN                                =YES //",
+                   "TARVOLEN                                =NO  //");
+    return Replace(text, "TL_7150                                 =NO  //",
+                   "TL_7150                                 =YES //");
+}
+
 void WriteSettings(const QTemporaryDir& folder, const std::string& text) {
     std::ofstream(folder.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary) << text;
 }

@@ -88,6 +88,8 @@ std::string Replace(std::string text, const std::string& from, const std::string
 // The default settings with the charger alone on the bus and short line times: five time-outs
 // in about a second, and room for a reply on a busy machine.
 std::string ChargerAloneSettings();
+// The same with the inverter alone on the bus.
+std::string InverterAloneSettings();
 // Writes `text` as the settings file of the program started from `folder`.
 void WriteSettings(const QTemporaryDir& folder, const std::string& text);
 

@@ -20,15 +20,6 @@ constexpr std::uint16_t kStatus = 0x0007;
 constexpr std::uint16_t kRunningBit = 0x0008;
 constexpr std::uint16_t kCommand = 0x000A;
 
-// The inverter alone on the bus, with the charger's short line times.
-std::string InverterAloneSettings() {
-    std::string text = ChargerAloneSettings();
-    text = Replace(text, "TARVOLEN                                =YES //",
-                   "TARVOLEN                                =NO  //");
-    return Replace(text, "TL_7150                                 =NO  //",
-                   "TL_7150                                 =YES //");
-}
-
 // The main window's inverter summary against the stand-in inverter over a pseudo-terminal.
 class InverterSummaryTest : public ::testing::Test {
   protected:

@@ -27,6 +27,7 @@
 #include "shell/form_settings.h"
 #include "shell/program_folder.h"
 #include "sim/sim_bus.h"
+#include "stats/device_chart.h"
 #include "ui/message_box.h"
 
 namespace {
@@ -65,6 +66,11 @@ bool SavePage(QWidget& window, const char* button, const QDir& folder, const QSt
     if (action == nullptr) return false;
     window.show();
     action->trigger();
+    // A chart of a few seconds is a sliver at the default scale: show all of it.
+    for (const char* scale : {"cbDeviceStatScaleX", "cbDeviceStatScaleY"}) {
+        if (auto* combo = window.findChild<QComboBox*>(QString::fromLatin1(scale)))
+            combo->setCurrentIndex(combo->count() - 1);
+    }
     return Save(window, folder, name);
 }
 
@@ -89,6 +95,8 @@ int main(int argc, char** argv) {
     veltrona::sim::SimOptions options;
     options.folder = veltrona::ProgramFolder();
     options.com = kStandInCom;
+    // As in the demo: the BMS apart from the inverter (scripts/demo-settings.sh).
+    options.addresses[static_cast<std::size_t>(veltrona::sim::DeviceId::kBms)] = 4;
     veltrona::sim::SimBus bus(options);
     const std::string started = bus.Start();
     if (!started.empty()) {
@@ -136,7 +144,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the stand-ins' port is not listed\n");
         return 1;
     }
-    RunEventsFor(10000);
+    // The BMS's journal holds up the first turns for a while; the charts then fill.
+    const veltrona::SeriesStore& inverterPoints = windows.dcacBox->chart().store(0);
+    constexpr int kChartPoints = 8;
+    for (int waited = 0; waited < 90000 && inverterPoints.size() < kChartPoints; waited += 500)
+        RunEventsFor(500);
     ok = Save(general, folder, QStringLiteral("TFormGeneral_live")) && ok;
     veltrona::TFormChrgNet& charger = *windows.chrgNet;
     ok = SavePage(charger, "tbtnDeviceGeneral", folder, QStringLiteral("TFormChrgNet_live")) && ok;
