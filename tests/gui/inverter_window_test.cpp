@@ -210,16 +210,21 @@ TEST_F(InverterWindowTest, TableRowsFollowTheirTransaction) {
     }
 }
 
+// A loader transaction leaves the current block at 15: only the link picture may change.
 TEST_F(InverterWindowTest, LoaderTransactionTouchesNoBlock) {
+    Set(kInvSafetyWord1, 0x0001);
     Read(kInverterBlockLive);
     QSignalSpy changed(&Table(), &QAbstractItemModel::dataChanged);
     const std::size_t points = window_.chart().store(0).size();
+    SetUnreachable(true);
     Model().phase = kPhaseBoot;
     Model().current_block = 15;
     Model().transaction.start = 0x0700;
     Model().transaction.count = 26;
     TakeReceivedValues(Model(), view_);
     window_.RefreshAfterRead(15);
+    EXPECT_EQ(Picture(), "24_24_MODBUS_RED");
+    EXPECT_EQ(Lamp("shDeviceSafetyStatus0"), kRed);
     EXPECT_EQ(changed.count(), 0);
     EXPECT_EQ(window_.chart().store(0).size(), points);
 }
