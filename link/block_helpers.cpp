@@ -45,4 +45,10 @@ void CopyWords(const std::uint16_t* source, std::uint16_t* target, std::size_t c
     if (count != 0) std::copy_n(source, count, target);
 }
 
+std::size_t TransactionFirst(const DeviceModel& model, std::size_t block) {
+    if (block >= model.blocks.size()) return 0;
+    const std::uint32_t base = model.blocks[block].base;
+    return model.transaction.start >= base ? model.transaction.start - base : 0;
+}
+
 }  // namespace veltrona

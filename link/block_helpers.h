@@ -20,6 +20,8 @@ void RequestRegistersWrite(RegisterBlock& block, std::size_t first, std::size_t 
 void RequestWholeBlockWrite(RegisterBlock& block);
 // Drops the block's pending write: no request of it goes out again.
 void CancelWrite(RegisterBlock& block);
+// Index within `block` of the current transaction's first register; 0 outside the blocks.
+std::size_t TransactionFirst(const DeviceModel& model, std::size_t block);
 void CopyWords(const std::uint16_t* source, std::uint16_t* target, std::size_t count);
 
 }  // namespace veltrona

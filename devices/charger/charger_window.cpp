@@ -21,6 +21,7 @@
 #include "devices/charger/charger_table_widget.h"
 #include "devices/charger/charger_texts.h"
 #include "devices/charger/charger_view.h"
+#include "link/block_helpers.h"
 #include "link/value_format.h"
 #include "stats/device_chart.h"
 #include "stats/device_chart_page.h"
@@ -197,13 +198,6 @@ void TFormChrgNet::MarkPortOpened() {
     ShowNamedPicture(*general_->linkPicture(), "24_24_MODBUS_RED");
 }
 
-std::size_t TFormChrgNet::TransactionFirst(std::uint16_t block) const {
-    const DeviceModel* model = link_.model();
-    if (model == nullptr || block >= model->blocks.size()) return 0;
-    const std::uint32_t base = model->blocks[block].base;
-    return model->transaction.start >= base ? model->transaction.start - base : 0;
-}
-
 void TFormChrgNet::RefreshAfterRead(std::uint16_t block) {
     ChargerView* view = link_.view;
     DeviceModel* model = link_.model();
@@ -217,8 +211,8 @@ void TFormChrgNet::RefreshAfterRead(std::uint16_t block) {
     if (view->not_available) return;
 
     const char separator = UserDecimalSeparator();
-    table_->model().RefreshReceived(*view, block, TransactionFirst(block), model->transaction.count,
-                                    separator);
+    table_->model().RefreshReceived(*view, block, TransactionFirst(*model, block),
+                                    model->transaction.count, separator);
     if (block == kChargerBlockLive) {
         if (const std::optional<std::string> status = TakeCommandAnswer(*model, *view)) {
             statusPanels_[kCommandStatusPanel]->setText(QString::fromStdString(*status));
@@ -241,8 +235,8 @@ void TFormChrgNet::RefreshAfterWrite(std::uint16_t block) {
     ChargerView* view = link_.view;
     DeviceModel* model = link_.model();
     if (view == nullptr || model == nullptr || ChargerWrittenSet(*view, block).empty()) return;
-    table_->model().RefreshWritten(*view, block, TransactionFirst(block), model->transaction.count,
-                                   UserDecimalSeparator());
+    table_->model().RefreshWritten(*view, block, TransactionFirst(*model, block),
+                                   model->transaction.count, UserDecimalSeparator());
     if (block == kChargerBlockControl) settings_->servicePage().MarkCalibrationWritten();
 }
 

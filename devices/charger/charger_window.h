@@ -56,7 +56,6 @@ class TFormChrgNet : public TDraggedWindow {
   private:
     QWidget* BuildStatPage();
     QWidget* BuildControlPanel();
-    std::size_t TransactionFirst(std::uint16_t block) const;
     void TakeIndicatorStates();
     void ShowErrorSummary();
     void AddChartPoints();

@@ -14,6 +14,7 @@
 #include "devices/inverter/inverter_inner_widget.h"
 #include "devices/inverter/inverter_map.h"
 #include "devices/inverter/inverter_view.h"
+#include "link/block_helpers.h"
 #include "link/value_format.h"
 #include "stats/device_chart.h"
 #include "stats/device_chart_page.h"
@@ -129,13 +130,6 @@ void TFormDcacBox::MarkPortOpened() {
     ShowNamedPicture(*general_->linkPicture(), "24_24_MODBUS_RED");
 }
 
-std::size_t TFormDcacBox::TransactionFirst(std::uint16_t block) const {
-    const DeviceModel* model = link_.model();
-    if (model == nullptr || block >= model->blocks.size()) return 0;
-    const std::uint32_t base = model->blocks[block].base;
-    return model->transaction.start >= base ? model->transaction.start - base : 0;
-}
-
 void TFormDcacBox::RefreshAfterRead(std::uint16_t block) {
     InverterView* view = link_.view;
     const DeviceModel* model = link_.model();
@@ -152,8 +146,9 @@ void TFormDcacBox::RefreshAfterRead(std::uint16_t block) {
     if (view->not_available) return;
 
     const char separator = UserDecimalSeparator();
-    table_->model().Refresh(InverterReceivedSet(*view, block), block, TransactionFirst(block),
-                            model->transaction.count, kReceivedColumn, separator);
+    table_->model().Refresh(InverterReceivedSet(*view, block), block,
+                            TransactionFirst(*model, block), model->transaction.count,
+                            kReceivedColumn, separator);
     if (block == kInverterBlockIdent) {
         onOff_->setText(InverterRunning(*view) ? QStringLiteral("Выключить")
                                                : QStringLiteral("Включить"));
@@ -170,8 +165,9 @@ void TFormDcacBox::RefreshAfterWrite(std::uint16_t block) {
     const InverterView* view = link_.view;
     const DeviceModel* model = link_.model();
     if (view == nullptr || model == nullptr) return;
-    table_->model().Refresh(InverterWrittenSet(*view, block), block, TransactionFirst(block),
-                            model->transaction.count, kWrittenColumn, UserDecimalSeparator());
+    table_->model().Refresh(InverterWrittenSet(*view, block), block,
+                            TransactionFirst(*model, block), model->transaction.count,
+                            kWrittenColumn, UserDecimalSeparator());
 }
 
 void TFormDcacBox::AddChartPoints() {

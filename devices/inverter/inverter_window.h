@@ -42,7 +42,6 @@ class TFormDcacBox : public TDraggedWindow {
 
   private:
     QWidget* BuildControlPanel();
-    std::size_t TransactionFirst(std::uint16_t block) const;
     void AddChartPoints();
 
     InverterLink link_;
