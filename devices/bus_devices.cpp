@@ -1,6 +1,6 @@
 #include "devices/bus_devices.h"
 
-#include "devices/bms/bms_blocks.h"
+#include "devices/bms/bms_map.h"
 #include "devices/charger/charger_blocks.h"
 #include "devices/inverter/inverter_map.h"
 
@@ -13,8 +13,9 @@ DeviceList BuildBusDevices(const BusDeviceSettings& settings) {
     if (CreateInverterModel(list, settings.address[kInverterIndex])) {
         SetEnabled(*list.models[kInverterIndex], settings.enabled[kInverterIndex]);
     }
-    list.models[kBmsIndex] =
-        BuildDeviceModel(kBmsLayout, settings.address[kBmsIndex], settings.enabled[kBmsIndex]);
+    if (CreateBmsModel(list, settings.address[kBmsIndex])) {
+        SetEnabled(*list.models[kBmsIndex], settings.enabled[kBmsIndex]);
+    }
     return list;
 }
 

@@ -10,8 +10,6 @@ TFormBootLoader::TFormBootLoader()
     setMaximumWidth(700);
 }
 
-TFormSku::TFormSku() : TDraggedWindow("FormSku", QStringLiteral("СКУ"), {800, 600}, {0, 0}) {}
-
 TFormStat::TFormStat()
     : TDraggedWindow("FormStat", QStringLiteral("FormStat"), {800, 600}, {0, 0}) {}
 

@@ -21,12 +21,6 @@ class TFormBootLoader : public TExtendedWindow {
     TFormBootLoader();
 };
 
-class TFormSku : public TDraggedWindow {
-    Q_OBJECT
-  public:
-    TFormSku();
-};
-
 class TFormStat : public TDraggedWindow {
     Q_OBJECT
   public:

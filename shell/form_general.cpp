@@ -23,6 +23,8 @@
 #include <QWindow>
 #include <limits>
 
+#include "devices/bms/bms_view.h"
+#include "devices/bms/bms_window.h"
 #include "devices/bus_devices.h"
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_settings_workflow.h"
@@ -144,6 +146,7 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
       settings_(std::make_unique<ProgramSettings>()),
       chargerView_(std::make_unique<ChargerView>()),
       inverterView_(std::make_unique<InverterView>()),
+      bmsView_(std::make_unique<BmsView>()),
       bridge_(*this),
       host_(std::make_unique<QtWorkerHost>()) {
     setObjectName(QStringLiteral("FormGeneral"));
@@ -224,6 +227,7 @@ void TFormGeneral::AttachPeers(const MainWindowPeers& peers) {
     peers_ = peers;
     if (peers_.chrgNet != nullptr) peers_.chrgNet->Attach(chargerLink_);
     if (peers_.dcacBox != nullptr) peers_.dcacBox->Attach(inverterLink_);
+    if (peers_.sku != nullptr) peers_.sku->Attach(BmsLink{bmsView_.get(), &devices_});
     followUp_->SetProcess(peers_.process);
     if (peers_.monitor != nullptr) {
         peers_.monitor->SetTrafficSource([this](std::size_t device) {
@@ -515,6 +519,7 @@ void TFormGeneral::PortOpened() {
     MarkChargerPortOpened(*chargerView_);
     if (peers_.chrgNet != nullptr) peers_.chrgNet->MarkPortOpened();
     if (peers_.dcacBox != nullptr) peers_.dcacBox->MarkPortOpened();
+    MarkBmsPortOpened(*bmsView_);
 }
 
 void TFormGeneral::PortClosed() {
@@ -606,6 +611,13 @@ void TFormGeneral::InverterTransaction(DeviceModel& model, bool answered) {
     TakeReceivedValues(model, *inverterView_);
     gbDcacBox_->RefreshAfterRead(model.current_block);
     if (peers_.dcacBox != nullptr) peers_.dcacBox->RefreshAfterRead(model.current_block);
+}
+
+void TFormGeneral::BmsTransaction(DeviceModel& model) {
+    // Misses too: their rows show the values they had.
+    if (model.phase != kPhaseRead) return;
+    TakeReceivedValues(model, *bmsView_);
+    if (peers_.sku != nullptr) peers_.sku->RefreshBlockRows(model.current_block);
 }
 
 void TFormGeneral::InverterWriteSent() {

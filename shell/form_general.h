@@ -31,6 +31,7 @@ namespace veltrona {
 
 struct ChargerView;
 struct InverterView;
+struct BmsView;
 class InverterSummary;
 struct ProgramSettings;
 class QtWorkerHost;
@@ -94,6 +95,8 @@ class TFormGeneral : public QMainWindow {
     // The reply dispatcher's inverter rows, and a write request to the inverter that has gone out.
     void InverterTransaction(DeviceModel& model, bool answered);
     void InverterWriteSent();
+    // The BMS's rows: after every read transaction, answered or not.
+    void BmsTransaction(DeviceModel& model);
     const SettingsWriteFollowUp& followUp() const { return *followUp_; }
 
   signals:
@@ -146,6 +149,7 @@ class TFormGeneral : public QMainWindow {
     DeviceList devices_;
     std::unique_ptr<ChargerView> chargerView_;
     std::unique_ptr<InverterView> inverterView_;
+    std::unique_ptr<BmsView> bmsView_;
     ChargerLink chargerLink_;
     InverterLink inverterLink_;
     LinkBridge bridge_;

@@ -66,6 +66,7 @@ void LinkBridge::OnSent(std::size_t device, const DeviceModel& model, const Fram
 void LinkBridge::OnTransaction(std::size_t device, DeviceModel& model, bool answered) {
     if (device == kChargerIndex) form_.ChargerTransaction(model, answered);
     if (device == kInverterIndex) form_.InverterTransaction(model, answered);
+    if (device == kBmsIndex) form_.BmsTransaction(model);
 }
 
 void LinkBridge::ShowMessage(std::string_view text, std::string_view caption) {

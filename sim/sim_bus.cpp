@@ -50,6 +50,8 @@ SimBus::SimBus(const SimOptions& options) : options_(options) {
     slave_.Attach(DeviceId::kInverter, inverter_, options.addresses[1]);
     slave_.Attach(DeviceId::kBms, bms_, options.addresses[2]);
     charger_.SetLink({options.addresses[0], options.baud});
+    // The BMS's link block names the address it is served at.
+    bms_.Set(0x6800, options.addresses[2]);
     charger_.SetTimeScale(options.switches.time_scale, 0);
     for (const RegisterCommand& command : options.registers) {
         if (const std::string error = ApplyRegister(command); !error.empty()) {

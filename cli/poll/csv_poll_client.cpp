@@ -5,6 +5,7 @@
 #include <ctime>
 #include <optional>
 
+#include "devices/bms/bms_map.h"
 #include "devices/bus_devices.h"
 #include "devices/charger/charger_map.h"
 #include "devices/inverter/inverter_map.h"
@@ -29,12 +30,20 @@ std::string CsvField(std::string_view text) {
 // The lookups of a device whose register map is known.
 struct KnownMap {
     const RegisterDescriptor* (*descriptor)(std::size_t block, std::size_t index);
-    std::string_view (*name)(std::size_t block, std::size_t index);
+    std::string (*name)(std::size_t block, std::size_t index);
 };
 
+// A name of a map that keeps its names as constant texts.
+template <std::string_view (*Name)(std::size_t, std::size_t)>
+std::string NameText(std::size_t block, std::size_t index) {
+    return std::string(Name(block, index));
+}
+
 std::optional<KnownMap> MapOf(std::size_t device) {
-    if (device == kChargerIndex) return KnownMap{ChargerDescriptor, ChargerRegisterName};
-    if (device == kInverterIndex) return KnownMap{InverterDescriptor, InverterRegisterName};
+    if (device == kChargerIndex) return KnownMap{ChargerDescriptor, NameText<ChargerRegisterName>};
+    if (device == kInverterIndex)
+        return KnownMap{InverterDescriptor, NameText<InverterRegisterName>};
+    if (device == kBmsIndex) return KnownMap{BmsDescriptor, BmsRegisterName};
     return std::nullopt;
 }
 

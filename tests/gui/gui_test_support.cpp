@@ -107,6 +107,16 @@ std::string InverterAloneSettings() {
                    "TL_7150                                 =YES //");
 }
 
+std::string BmsAloneSettings() {
+    std::string text = ChargerAloneSettings();
+    text = Replace(text, "TARVOLEN                                =YES //",
+                   "TARVOLEN                                =NO  //");
+    text = Replace(text, "BMS                                     =NO  //",
+                   "BMS                                     =YES //");
+    const std::string bms = "BMS_Settings\r\nAddress                                 =";
+    return Replace(text, bms + "3", bms + std::to_string(kStandInBmsAddress));
+}
+
 void WriteSettings(const QTemporaryDir& folder, const std::string& text) {
     std::ofstream(folder.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary) << text;
 }
@@ -115,6 +125,7 @@ void StartStandIns(const QTemporaryDir& folder, std::unique_ptr<sim::SimBus>& bu
     sim::SimOptions options;
     options.folder = folder.path().toStdString();
     options.com = kStandInCom;
+    options.addresses[static_cast<std::size_t>(sim::DeviceId::kBms)] = kStandInBmsAddress;
     bus = std::make_unique<sim::SimBus>(options);
     ASSERT_EQ(bus->Start(), "");
 }

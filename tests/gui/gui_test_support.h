@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -29,6 +30,8 @@ class TFormGeneral;
 inline constexpr int kDeadlineMs = 15000;
 // The COM number the stand-ins' port is listed as.
 inline constexpr int kStandInCom = 7;
+// The stand-in BMS answers apart from the inverter, whose default address the BMS shares.
+inline constexpr std::uint8_t kStandInBmsAddress = 4;
 
 // The child of that object name; a missing one fails the test.
 template <typename T>
@@ -88,8 +91,9 @@ std::string Replace(std::string text, const std::string& from, const std::string
 // The default settings with the charger alone on the bus and short line times: five time-outs
 // in about a second, and room for a reply on a busy machine.
 std::string ChargerAloneSettings();
-// The same with the inverter alone on the bus.
+// The same with the inverter alone on the bus, or the BMS alone at kStandInBmsAddress.
 std::string InverterAloneSettings();
+std::string BmsAloneSettings();
 // Writes `text` as the settings file of the program started from `folder`.
 void WriteSettings(const QTemporaryDir& folder, const std::string& text);
 

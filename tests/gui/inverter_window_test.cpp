@@ -318,8 +318,6 @@ class InverterWindowLiveTest : public ::testing::Test {
     void SetUp() override {
         WriteSettings(folder_, InverterAloneSettings());
         ASSERT_NO_FATAL_FAILURE(StartStandIns(folder_, bus_));
-        // The stand-in BMS shares the inverter's default address.
-        ASSERT_EQ(bus_->Command("mute bms"), "ok");
         windows_ = std::make_unique<ApplicationWindows>(folder_.path().toStdString());
         windows_->general->show();
         Window().show();

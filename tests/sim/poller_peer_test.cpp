@@ -73,7 +73,7 @@ class SocatPair {
     pid_t pid_ = -1;
 };
 
-// A libmodbus RTU slave 1 whose holding registers 0 to 0x3FFF hold ServerValue(address).
+// A libmodbus RTU slave 1 whose holding registers 0 to 0x7FFF hold ServerValue(address).
 class LibmodbusServer {
   public:
     explicit LibmodbusServer(const std::string& path) {
@@ -84,8 +84,8 @@ class LibmodbusServer {
         modbus_set_byte_timeout(ctx_, 0, 5000);
         modbus_set_indication_timeout(ctx_, 0, 200000);
         modbus_set_error_recovery(ctx_, MODBUS_ERROR_RECOVERY_PROTOCOL);
-        map_ = modbus_mapping_new(0, 0, 0x4000, 0);
-        for (int i = 0; i < 0x4000; ++i)
+        map_ = modbus_mapping_new(0, 0, 0x8000, 0);
+        for (int i = 0; i < 0x8000; ++i)
             map_->tab_registers[i] = ServerValue(i);
         if (modbus_connect(ctx_) != 0) return;
         thread_ = std::thread([this] { Serve(); });
@@ -179,47 +179,74 @@ TEST(PollerPeer, ReadsEveryChargerRegisterFromALibmodbusServer) {
     }
 }
 
-// The inverter's rows carry its map: a pair's value on its upper register, the name without
-// the caption's address prefix.
-TEST(PollerPeer, NamesAndFormatsTheInverterRegisters) {
-    const fs::path folder =
-        fs::temp_directory_path() / ("veltrona-peer-inverter-" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    {
-        SocatPair pair(folder);
-        ASSERT_TRUE(pair.ready()) << "socat did not create its pseudo-terminals";
-        LibmodbusServer server(pair.b().string());
-        ASSERT_TRUE(server.running());
-        int status = 0;
-        const std::string csv = RunPoller(
-            "--port " + pair.a().string() + " --device TL_7150=1 --rounds 1 --time-rest 1", status);
-        ASSERT_EQ(status, 0) << csv;
+// The rows of a mapped device carry its map: a pair's value on its upper register (its lower
+// half without one), the name without the caption's address prefix. The BMS's round takes in
+// its journal.
+TEST(PollerPeer, NamesAndFormatsTheMappedDevices) {
+    using Rows = std::map<std::string, std::vector<std::string>>;  // by address: value, name
+    struct Case {
+        std::string key;
+        std::string options;
+        std::size_t registers;
+        Rows expected;
+    };
+    const Case cases[] = {
+        {"TL_7150",
+         "",
+         257,
+         {{"0x0008", {"", ""}},
+          {"0x0009", {"4325435", "RTC"}},
+          {"0x0701", {"125.54", "Входной ток"}},
+          {"0x071A", {"12729", "Charge_State_Alert"}},
+          {"0x2000", {"57347", "Сетевой адрес"}}}},
+        {"BMS",
+         " --frame-end length",
+         50 + 3 * 200 + 3 + 45 + 50 + 3 + 3072,
+         {{"0x0000", {"", "DesignCapacityLsb"}},
+          {"0x000B", {"5242.953", "PackCurrent"}},
+          {"0x0016", {"15.7", "TempAmbient"}},
+          {"0x00F9", {"1.746", "CellVoltage_199"}},
+          {"0x6805", {"3626424351", "SafetyStatusSave"}},
+          {"0x6C05", {"-198773.729", "CfCurrent"}},
+          {"0x6C28", {"-2789", "DesignCellNumber"}},
+          {"0x7FFC", {"", "TimeLsb_767"}},
+          {"0x7FFD", {"2146336743", "Time_767"}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        const fs::path folder =
+            fs::temp_directory_path() / ("veltrona-peer-" + c.key + std::to_string(getpid()));
+        fs::create_directories(folder);
+        {
+            SocatPair pair(folder);
+            ASSERT_TRUE(pair.ready()) << "socat did not create its pseudo-terminals";
+            LibmodbusServer server(pair.b().string());
+            ASSERT_TRUE(server.running());
+            int status = 0;
+            const std::string csv = RunPoller("--port " + pair.a().string() + " --device " + c.key +
+                                                  "=1 --rounds 1 --time-rest 1" + c.options,
+                                              status);
+            ASSERT_EQ(status, 0) << csv;
 
-        std::map<std::string, std::vector<std::string>> rows;  // by address: value, name
-        std::istringstream lines(csv);
-        std::string line;
-        std::getline(lines, line);
-        while (std::getline(lines, line)) {
-            std::vector<std::string> fields;
-            std::istringstream split(line);
-            for (std::string field; std::getline(split, field, ',');)
-                fields.push_back(field);
-            fields.resize(6);
-            EXPECT_EQ(fields[1], "TL_7150");
-            rows[fields[2]] = {fields[4], fields[5]};
+            Rows rows;
+            std::istringstream lines(csv);
+            std::string line;
+            std::getline(lines, line);
+            while (std::getline(lines, line)) {
+                std::vector<std::string> fields;
+                std::istringstream split(line);
+                for (std::string field; std::getline(split, field, ',');)
+                    fields.push_back(field);
+                fields.resize(6);
+                EXPECT_EQ(fields[1], c.key);
+                rows[fields[2]] = {fields[4], fields[5]};
+            }
+            EXPECT_EQ(rows.size(), c.registers);
+            for (const auto& [address, row] : c.expected)
+                EXPECT_EQ(rows[address], row) << address;
         }
-        EXPECT_EQ(rows.size(), 257u);
-        const std::map<std::string, std::vector<std::string>> expected{
-            {"0x0008", {"", ""}},
-            {"0x0009", {"4325435", "RTC"}},
-            {"0x0701", {"125.54", "Входной ток"}},
-            {"0x071A", {"12729", "Charge_State_Alert"}},
-            {"0x2000", {"57347", "Сетевой адрес"}},
-        };
-        for (const auto& [address, row] : expected)
-            EXPECT_EQ(rows[address], row) << address;
+        fs::remove_all(folder);
     }
-    fs::remove_all(folder);
 }
 
 TEST(PollerPeer, RefusesABadOptionAndAMissingPort) {

@@ -236,6 +236,18 @@ TEST_F(SimBusTest, SetSwitchesPinFromTheStart) {
     EXPECT_EQ(refused.ClientPath(), "");
 }
 
+// Beside the inverter at 3, the BMS at 4 alone answers its status block and names its address.
+TEST_F(SimBusTest, BmsAtAnAddressOfItsOwn) {
+    options.addresses[2] = 4;
+    SimBus bus(options);
+    ASSERT_EQ(bus.Start(), "");
+    Client client(bus.ClientPath());
+    ASSERT_TRUE(client.Ok());
+    EXPECT_EQ(client.Ask(ReadOne(4, 0x6800), 7), OneValue(4, 4));
+    EXPECT_EQ(client.Ask(ReadOne(4, 0x0002), 7), OneValue(4, BmsSim::kCells));
+    EXPECT_EQ(client.Ask(WithCrc({3, 0x03, 0x00, 0x00, 0x00, 0x32}), 5), WithCrc({3, 0x83, 2}));
+}
+
 // A pty slave stands for the serial device; its master is the far end of the line.
 TEST(SimBusPort, ServedPortTakesTheSpeedOfTheLinkSet) {
     Client far("/dev/ptmx");

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "devices/bms/bms_window.h"
 #include "devices/charger/charger_window.h"
 #include "devices/inverter/inverter_window.h"
 #include "shell/app_style.h"
@@ -29,6 +30,7 @@
 #include "sim/sim_bus.h"
 #include "stats/device_chart.h"
 #include "ui/message_box.h"
+#include "ui/register_table.h"
 
 namespace {
 
@@ -167,6 +169,13 @@ int main(int argc, char** argv) {
     for (const auto& page : inverterPages) {
         ok = SavePage(inverter, page.button, folder, QString::fromLatin1(page.name)) && ok;
     }
+    veltrona::TFormSku& bms = *windows.sku;
+    ok = SavePage(bms, "tbtnTable", folder, QStringLiteral("TFormSku_table")) && ok;
+    // The journal's first records.
+    bms.tablePage().grid().scrollTo(bms.tablePage().model().index(759 - 1, 0),
+                                    QAbstractItemView::PositionAtTop);
+    ok = Save(bms, folder, QStringLiteral("TFormSku_journal")) && ok;
+    ok = SavePage(bms, "tbtnDeviceSettings", folder, QStringLiteral("TFormSku_settings")) && ok;
 
     // The settings tabs filled from the stand-in, as Receive fills them.
     charger.show();
