@@ -15,6 +15,16 @@ struct PageButton {
     const char* caption;
 };
 
+// The page buttons of the charger's and the BMS's windows, in toolbar order.
+inline constexpr PageButton kDevicePageButtons[] = {
+    {"tbtnTable", "Таблица"},
+    {"tbtnDeviceGeneral", "Главная"},
+    {"tbtnDeviceSettings", "Настройки"},
+    {"tbtnDeviceErrorList", "Журнал аварий"},
+    {"tbtnDeviceErrorStatus", "Аварии"},
+    {"tbtnDeviceStat", "Статистика"},
+};
+
 // A toolbar of grouped check buttons, one per entry, each showing the page of the same
 // index in `stack` (a null page: the button changes nothing). The buttons carry the entries'
 // object names, as do their tool buttons.

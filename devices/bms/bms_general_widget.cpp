@@ -12,6 +12,7 @@
 #include <span>
 
 #include "ui/indicators.h"
+#include "ui/scrolled.h"
 
 namespace veltrona {
 namespace {
@@ -124,15 +125,6 @@ TFlagLamps* FlagGroup(const char* name, const char* title, const char* prefix,
                       std::span<const std::string_view> captions, int columns, QWidget* parent) {
     const std::vector<FlagLamp> lamps = FlagLampsFromBits(captions);
     return new TFlagLamps(name, QString::fromUtf8(title), prefix, lamps, columns, parent);
-}
-
-// A small window scrolls the tab rather than squeezing its groups.
-QScrollArea* Scrolled(QWidget* content, QWidget* parent) {
-    auto* scroll = new QScrollArea(parent);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidget(content);
-    return scroll;
 }
 
 }  // namespace

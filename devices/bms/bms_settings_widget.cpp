@@ -21,6 +21,7 @@
 #include "ui/images.h"
 #include "ui/indicators.h"
 #include "ui/numeric_field.h"
+#include "ui/scrolled.h"
 
 namespace veltrona {
 namespace {
@@ -158,15 +159,6 @@ QWidget* CommandGroup(const CommandDef& def, QWidget* parent) {
     buttons->addStretch(1);
     grid->addLayout(buttons, def.kind == CommandField::kNone ? 0 : 1, 0, 1, 2);
     return group;
-}
-
-// A small window scrolls the tab rather than squeezing its fields.
-QScrollArea* Scrolled(QWidget* content, QWidget* parent) {
-    auto* scroll = new QScrollArea(parent);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setWidget(content);
-    return scroll;
 }
 
 }  // namespace

@@ -20,15 +20,6 @@
 namespace veltrona {
 namespace {
 
-// In toolbar order; the alarm buttons have no page.
-constexpr PageButton kPageButtons[] = {
-    {"tbtnTable", "Таблица"},
-    {"tbtnDeviceGeneral", "Главная"},
-    {"tbtnDeviceSettings", "Настройки"},
-    {"tbtnDeviceErrorList", "Журнал аварий"},
-    {"tbtnDeviceErrorStatus", "Аварии"},
-    {"tbtnDeviceStat", "Статистика"},
-};
 constexpr std::size_t kGeneralButton = 1;
 constexpr int kDeviceColumn = 2;
 
@@ -62,9 +53,9 @@ TFormSku::TFormSku() : TDraggedWindow("FormSku", QStringLiteral("СКУ"), {670,
     table_ = new RegisterTablePage(kTableLayout, stack);
     auto* stat = new QWidget(stack);
     stat->setObjectName(QStringLiteral("pnlStat"));
-    const std::array<QWidget*, std::size(kPageButtons)> pages = {
+    const std::array<QWidget*, std::size(kDevicePageButtons)> pages = {
         table_, new BmsGeneralPage(stack), new BmsSettingsPage(stack), nullptr, nullptr, stat};
-    QToolBar* toolBar = NewPageToolBar("tbSkuDevice", kPageButtons, pages, *stack, this);
+    QToolBar* toolBar = NewPageToolBar("tbSkuDevice", kDevicePageButtons, pages, *stack, this);
     PageButtons(*toolBar)[kGeneralButton]->setChecked(true);
     stack->setCurrentWidget(pages[kGeneralButton]);
 

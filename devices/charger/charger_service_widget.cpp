@@ -11,11 +11,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "ui/indicators.h"
 #include "devices/charger/charger_map.h"
 #include "devices/charger/charger_texts.h"
 #include "devices/charger/charger_view.h"
 #include "link/value_format.h"
+#include "ui/indicators.h"
 #include "ui/message_box.h"
 #include "ui/numeric_field.h"
 

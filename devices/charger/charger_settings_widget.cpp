@@ -12,14 +12,15 @@
 #include <array>
 
 #include "devices/charger/charger_extra_settings_widget.h"
-#include "ui/indicators.h"
 #include "devices/charger/charger_main_settings_widget.h"
 #include "devices/charger/charger_service_widget.h"
 #include "devices/charger/charger_settings_workflow.h"
 #include "devices/charger/charger_view.h"
 #include "ui/file_dialog.h"
 #include "ui/images.h"
+#include "ui/indicators.h"
 #include "ui/message_box.h"
+#include "ui/scrolled.h"
 
 namespace veltrona {
 namespace {
@@ -84,12 +85,7 @@ ChargerSettingsPage::ChargerSettingsPage(const ChargerLink& link, QWidget* paren
     service_ = new ChargerServicePage(link_, tabs_);
     const std::array<QWidget*, 3> pages = {main_, extra_, service_};
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        // A small window scrolls the tab rather than squeezing its fields.
-        auto* scroll = new QScrollArea(tabs_);
-        scroll->setWidgetResizable(true);
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setWidget(pages[i]);
-        tabs_->addTab(scroll, QString::fromUtf8(kTabCaptions[i]));
+        tabs_->addTab(Scrolled(pages[i], tabs_), QString::fromUtf8(kTabCaptions[i]));
     }
     tabs_->setTabVisible(kHiddenTab, false);
     tabs_->setCurrentIndex(0);

@@ -49,15 +49,6 @@ constexpr LampColours kLampLit[] = {
 constexpr const char* kLampNames[] = {"shDeviceActive", "shDeviceSleep", "shDeviceError"};
 constexpr const char* kLampPictures[] = {"imgDeviceActive", "imgDeviceSleep", "imgDeviceError"};
 
-// In toolbar order; the pages are built in the same order.
-constexpr PageButton kPageButtons[] = {
-    {"tbtnTable", "Таблица"},
-    {"tbtnDeviceGeneral", "Главная"},
-    {"tbtnDeviceSettings", "Настройки"},
-    {"tbtnDeviceErrorList", "Журнал аварий"},
-    {"tbtnDeviceErrorStatus", "Аварии"},
-    {"tbtnDeviceStat", "Статистика"},
-};
 constexpr std::size_t kGeneralButton = 1;
 
 constexpr const char* kSeriesTitles[] = {"Ток заряда", "Напряжение АБ", "Температура АБ",
@@ -97,9 +88,9 @@ TFormChrgNet::TFormChrgNet()
     auto* errorList = new QWidget(stack_);
     errorList->setObjectName(QStringLiteral("pnlErrorList"));
     errors_ = new ChargerErrorPage(stack_);
-    const std::array<QWidget*, std::size(kPageButtons)> pages = {
+    const std::array<QWidget*, std::size(kDevicePageButtons)> pages = {
         table_, general_, settings_, errorList, errors_, BuildStatPage()};
-    QToolBar* toolBar = NewPageToolBar("tbChrgNetDevice", kPageButtons, pages, *stack_, this);
+    QToolBar* toolBar = NewPageToolBar("tbChrgNetDevice", kDevicePageButtons, pages, *stack_, this);
     const QList<QAction*> buttons = PageButtons(*toolBar);
     tbtnTable_ = buttons[0];
     tbtnDeviceErrorList_ = buttons[3];
