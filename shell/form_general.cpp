@@ -121,6 +121,11 @@ void Tell(QWidget* parent, const QString& text, const QString& caption) {
     ShowMessage(text, caption, MessageButtons::kOk, parent);
 }
 
+// The block of a device's RS-485 settings.
+std::size_t LinkBlockOf(std::size_t device) {
+    return device == kChargerIndex ? kChargerBlockLink : kInverterBlockLink;
+}
+
 bool Ask(QWidget* parent, const QString& text, const QString& caption) {
     return ShowMessage(text, caption, MessageButtons::kYesNo, parent) == MessageAnswer::kYes;
 }
@@ -198,9 +203,8 @@ TFormGeneral::TFormGeneral(const std::filesystem::path& folder)
         *this,
         SettingsWriteFollowUp::Actions{[this](std::size_t device) { AdoptLineSettings(device); },
                                        [this](std::size_t device) {
-                                           if (DeviceModel* model = devices_.At(device);
-                                               model != nullptr && device == kChargerIndex) {
-                                               CancelWrite(model->blocks[kChargerBlockLink]);
+                                           if (DeviceModel* model = devices_.At(device)) {
+                                               CancelWrite(model->blocks[LinkBlockOf(device)]);
                                            }
                                        }});
 
@@ -604,6 +608,12 @@ void TFormGeneral::InverterTransaction(DeviceModel& model, bool answered) {
         }
         if (answered) TakeWriteResult(model, *inverterView_);
         if (peers_.dcacBox != nullptr) peers_.dcacBox->RefreshAfterWrite(model.current_block);
+        const std::uint16_t block = model.current_block;
+        if (block == kInverterBlockSettings || block == kInverterBlockLink ||
+            block == kInverterBlockHidden) {
+            followUp_->ShowProgress(kInverterIndex, block == kInverterBlockLink,
+                                    InverterSettingsWriteStep(model, *inverterView_, block));
+        }
         return;
     }
     // A single miss is no reply: only the unreachable mark after five counts as news.
@@ -625,6 +635,10 @@ void TFormGeneral::InverterWriteSent() {
     if (model != nullptr && !InverterWrittenSet(*inverterView_, model->current_block).empty()) {
         TakeWrittenValues(*model, *inverterView_);
     }
+    if (model != nullptr && model->current_block == kInverterBlockLink) {
+        model->write_wait |= static_cast<std::uint8_t>(1u << kInverterBlockLink);
+        followUp_->LinkWriteSent(kInverterIndex);
+    }
 }
 
 void TFormGeneral::ChargerWriteSent() {
@@ -641,9 +655,10 @@ void TFormGeneral::ChargerWriteSent() {
 
 void TFormGeneral::AdoptLineSettings(std::size_t device) {
     DeviceModel* model = devices_.At(device);
-    if (model == nullptr || device != kChargerIndex) return;
+    if (model == nullptr || (device != kChargerIndex && device != kInverterIndex)) return;
     DeviceLinkSettings& entry = settings_->devices[device];
-    entry = AdoptedLineSettings(chargerView_->written.link, entry);
+    entry = AdoptedLineSettings(
+        device == kChargerIndex ? chargerView_->written.link : inverterView_->written.link, entry);
     SetBusAddress(*model, static_cast<std::uint8_t>(entry.address));
     SaveProgramSettings(folder_, *settings_, BoxMessages(this));
 }

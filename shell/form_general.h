@@ -76,6 +76,7 @@ class TFormGeneral : public QMainWindow {
 
     const DeviceList& devices() const { return devices_; }
     ChargerView& chargerView() const { return *chargerView_; }
+    InverterView& inverterView() const { return *inverterView_; }
     const PortSettings& portSettings() const;
     bool extendedMode() const { return extended_; }
     static constexpr std::uint8_t kPortOpenBit = 0x02;

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <functional>
 
-#include "devices/charger/charger_settings_workflow.h"
+#include "devices/settings_write_step.h"
 
 class QWidget;
 

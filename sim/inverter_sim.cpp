@@ -1,9 +1,12 @@
 #include "sim/inverter_sim.h"
 
+#include "sim/link_set.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "devices/inverter/inverter_blocks.h"
 
@@ -116,6 +119,7 @@ constexpr std::uint16_t kSettingsMin = 0x3700;
 constexpr std::uint16_t kSettingsMax = 0x3800;
 constexpr std::uint16_t kHiddenFirst = 0x3637;
 constexpr std::uint16_t kLinkFirst = 0x2000;
+constexpr std::uint16_t kLinkLast = 0x2002;
 
 // Settings the model reads, by offset from 0x3600 or 0x3637.
 constexpr std::uint16_t kControlMode = 0x00;
@@ -515,7 +519,26 @@ void InverterSim::Written(std::uint16_t start, std::uint16_t count, double t) {
     // Settings take effect from the moment they are written.
     Step(t);
     if (kCommand >= start && kCommand < start + count) Execute(Get(kCommand), Get32(kParameter));
+    if (start <= kLinkLast && start + count > kLinkLast) {
+        link_change_ = DecodeLinkSet(Get(kLinkFirst), Get(kLinkFirst + 1), Get(kLinkLast));
+    }
     Advance(t);
+}
+
+std::uint8_t InverterSim::RefuseWrite(std::uint16_t start,
+                                      std::span<const std::uint16_t> values) const {
+    if (start > kLinkLast || start + values.size() <= kLinkFirst) return 0;
+    std::uint16_t link[kLinkCount];
+    for (std::uint16_t i = 0; i < kLinkCount; ++i) {
+        const std::uint32_t at = kLinkFirst + i;
+        link[i] = at >= start && at < start + values.size() ? values[at - start]
+                                                            : Get(static_cast<std::uint16_t>(at));
+    }
+    return DecodeLinkSet(link[0], link[1], link[2]) ? 0 : kIllegalValue;
+}
+
+std::optional<LinkSettings> InverterSim::TakeLinkChange() {
+    return std::exchange(link_change_, std::nullopt);
 }
 
 std::vector<std::uint8_t> InverterSim::LoaderReply(std::span<const std::uint8_t> request) {

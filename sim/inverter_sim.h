@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "sim/sim_device.h"
 
@@ -15,6 +16,8 @@ namespace veltrona::sim {
 // 0x000A..0x000C: 1 and 2 save settings and link settings, 3 sets the clock, 4 empties the
 // alarm journal, 9 and 10 set the charging current and voltage within their bounds, 11 and
 // 12 switch on and off, 13 starts a new cycle. Its loader answers every operation with OK.
+// Its link set, written one register per request, is taken with the write of its last
+// register (0x2002), after the reply; a set it cannot take is refused.
 class InverterSim : public SimDevice {
   public:
     static constexpr std::size_t kSettingsCount = 55;
@@ -23,6 +26,9 @@ class InverterSim : public SimDevice {
     InverterSim();
     void Advance(double seconds) override;
     void Written(std::uint16_t start, std::uint16_t count, double seconds) override;
+    std::uint8_t RefuseWrite(std::uint16_t start,
+                             std::span<const std::uint16_t> values) const override;
+    std::optional<LinkSettings> TakeLinkChange() override;
     std::vector<std::uint8_t> LoaderReply(std::span<const std::uint8_t> request) override;
 
     // What it keeps outside its registers: the EEPROM copies and the alarm journal, which
@@ -61,6 +67,7 @@ class InverterSim : public SimDevice {
     std::size_t journal_ = 0;
     std::array<std::uint16_t, kSettingsCount> saved_{};
     std::array<std::uint16_t, kLinkCount> saved_link_{};
+    std::optional<LinkSettings> link_change_;
 };
 
 }  // namespace veltrona::sim

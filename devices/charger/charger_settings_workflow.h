@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "devices/charger/charger_view.h"
+#include "devices/settings_write_step.h"
 #include "files/file_messages.h"
 #include "link/device_model.h"
 
@@ -52,13 +53,7 @@ std::string_view SendRefusalText(SendRefusal refusal);
 void QueueChargerSettingsWrite(DeviceModel& model, const ChargerView& view);
 void QueueChargerLinkWrite(DeviceModel& model, const ChargerView& view);
 
-// The write progress of block 2 or 4 after a write reply, for the progress dialog.
-struct SettingsWriteStep {
-    int maximum = 0;      // the block's map bytes
-    int position = 0;     // complete bytes
-    bool failed = false;  // the device refused a write of this Send
-    bool complete() const { return !failed && position >= maximum; }
-};
+// The write progress of block 2 or 4 after a write reply.
 SettingsWriteStep ChargerSettingsWriteStep(const DeviceModel& model, std::size_t block);
 
 }  // namespace veltrona

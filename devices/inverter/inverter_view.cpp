@@ -219,6 +219,14 @@ InverterWriteProgress InverterWriteProgressOf(const DeviceModel& model, const In
     return progress;
 }
 
+SettingsWriteStep InverterSettingsWriteStep(const DeviceModel& model, const InverterView& view,
+                                            std::size_t block) {
+    if (block >= model.blocks.size()) return {};
+    const InverterWriteProgress progress = InverterWriteProgressOf(model, view, block);
+    return SettingsWriteStep{model.blocks[block].map_bytes, progress.count,
+                             (progress.result & kInvWriteProgressDataError) != 0};
+}
+
 bool QueueInverterCommand(DeviceModel& model, InverterView& view, std::uint16_t code,
                           std::uint32_t parameter) {
     if (view.not_available || model.blocks.size() <= kInverterBlockIdent) return false;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "devices/inverter/inverter_map.h"
+#include "devices/settings_write_step.h"
 #include "link/catalogue.h"
 #include "link/device_model.h"
 
@@ -124,6 +125,11 @@ struct InverterWriteProgress {
 // ends the walk with the data error.
 InverterWriteProgress InverterWriteProgressOf(const DeviceModel& model, const InverterView& view,
                                               std::size_t block);
+
+// The progress of block 2, 5 or 7 for the progress dialog: the complete bytes of the edit map
+// out of the block's map bytes, failed on the data error.
+SettingsWriteStep InverterSettingsWriteStep(const DeviceModel& model, const InverterView& view,
+                                            std::size_t block);
 
 // Queues one write of the command registers 0x000A..0x000C (one request of 3 registers).
 // False, and nothing done, while the inverter is not available (the caller shows its
