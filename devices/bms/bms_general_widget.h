@@ -30,7 +30,7 @@ inline constexpr std::string_view kBmsSafetyFlags[] = {
 };
 
 // The BMS's general page: pack values, cell gauges, sensor lamps and the status flag lamps.
-// Nothing feeds it yet, so it keeps its initial state.
+// It is not bound to the device: it keeps its initial state.
 class BmsGeneralPage : public QWidget {
     Q_OBJECT
   public:

@@ -8,7 +8,7 @@ namespace veltrona {
 
 // The BMS's settings page: the settings buttons, the file name and seven tabs of settings,
 // modes, alarms, link settings and commands. Nothing is connected to the device or to a
-// settings workflow yet, so pressing a button has no effect.
+// settings workflow: pressing a button has no effect.
 class BmsSettingsPage : public QWidget {
     Q_OBJECT
   public:
