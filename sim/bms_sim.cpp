@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "devices/bms/bms_map.h"
 
@@ -207,10 +208,10 @@ void BmsSim::Record(std::uint32_t time, std::uint16_t type, std::uint16_t cell) 
 
 // Older alarms, oldest first, one to nine hours apart, the last before now.
 void BmsSim::WriteHistory(std::uint32_t now) {
-    std::uint32_t seed = 0x2545F491;
-    const auto next = [&seed](std::uint32_t range) {
-        seed = seed * 1664525u + 1013904223u;
-        return (seed >> 8) % range;
+    // A fixed seed: every run of the stand-in has the same history.
+    std::minstd_rand random(1);
+    const auto next = [&random](std::uint32_t range) {
+        return static_cast<std::uint32_t>(random() % range);
     };
     std::uint32_t time = now - kHistoryRecords * 9 * 3600;
     for (std::size_t k = 0; k < kHistoryRecords; ++k) {
