@@ -51,4 +51,12 @@ std::size_t TransactionFirst(const DeviceModel& model, std::size_t block) {
     return model.transaction.start >= base ? model.transaction.start - base : 0;
 }
 
+bool FollowReachability(const DeviceModel& model, bool& not_available, std::uint8_t& changed) {
+    const bool unreachable = IsUnreachable(model);
+    const bool now = unreachable || (not_available && model.failures != 0);
+    changed = not_available != now ? 1 : 0;
+    not_available = now;
+    return !unreachable;
+}
+
 }  // namespace veltrona

@@ -39,4 +39,22 @@ void CopySetToValues(std::span<const std::uint16_t> set, std::span<const Registe
     }
 }
 
+void TakeFreshRegisters(RegisterBlock& block, std::size_t block_index, DescriptorOf describe,
+                        std::span<std::uint16_t> set) {
+    const std::size_t count =
+        std::min({std::size_t{block.count}, block.values_read.size(), set.size()});
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!TestBit(block.fresh_map, i)) continue;
+        ClearBit(block.fresh_map, i);
+        if (const RegisterDescriptor* descriptor = describe(block_index, i)) {
+            CopyRegisterToSet(block.values_read, i, *descriptor, set);
+        }
+    }
+}
+
+std::uint32_t PairInSet(std::span<const std::uint16_t> set, std::size_t upper_index) {
+    if (upper_index == 0 || upper_index >= set.size()) return 0;
+    return static_cast<std::uint32_t>(set[upper_index]) << 16 | set[upper_index - 1];
+}
+
 }  // namespace veltrona

@@ -20,4 +20,15 @@ void CopyRegisterToSet(std::span<const std::uint16_t> values, std::size_t index,
 void CopySetToValues(std::span<const std::uint16_t> set, std::span<const RegisterDescriptor> table,
                      std::span<std::uint16_t> values);
 
+// A device map's descriptor of a block's register; null outside the map.
+using DescriptorOf = const RegisterDescriptor* (*)(std::size_t block, std::size_t index);
+
+// The fresh registers of block `block_index` into `set`, their fresh bits cleared; a pair by
+// its upper register.
+void TakeFreshRegisters(RegisterBlock& block, std::size_t block_index, DescriptorOf describe,
+                        std::span<std::uint16_t> set);
+
+// The 32-bit value of a set's pair named by its upper register; 0 without a lower one.
+std::uint32_t PairInSet(std::span<const std::uint16_t> set, std::size_t upper_index);
+
 }  // namespace veltrona

@@ -1,24 +1,11 @@
 #include "devices/bms/bms_view.h"
 
-#include <algorithm>
-
+#include "link/block_helpers.h"
 #include "link/register_sets.h"
 
 namespace veltrona {
 
-namespace {
-
-// True when reachable. A miss short of the unreachable mark is no news: while the port has
-// just opened it must not make an absent BMS look available.
-bool FollowReachability(const DeviceModel& model, BmsView& view) {
-    const bool unreachable = IsUnreachable(model);
-    const bool not_available = unreachable || (view.not_available && model.failures != 0);
-    view.availability_changed = view.not_available != not_available ? 1 : 0;
-    view.not_available = not_available;
-    return !unreachable;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::span<std::uint16_t> BmsReceivedSet(BmsView& view, std::size_t block) {
     switch (block) {
@@ -55,17 +42,11 @@ void MarkBmsPortOpened(BmsView& view) {
 }
 
 void TakeReceivedValues(DeviceModel& model, BmsView& view) {
-    if (!FollowReachability(model, view)) return;
+    if (!FollowReachability(model, view.not_available, view.availability_changed)) return;
     RegisterBlock* block = model.CurrentBlock();
     if (block == nullptr) return;
-    const std::span<std::uint16_t> set = BmsReceivedSet(view, model.current_block);
-    const std::size_t count =
-        std::min({std::size_t{block->count}, block->values_read.size(), set.size()});
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!TestBit(block->fresh_map, i)) continue;
-        ClearBit(block->fresh_map, i);
-        CopyRegisterToSet(block->values_read, i, *BmsDescriptor(model.current_block, i), set);
-    }
+    TakeFreshRegisters(*block, model.current_block, BmsDescriptor,
+                       BmsReceivedSet(view, model.current_block));
 }
 
 }  // namespace veltrona

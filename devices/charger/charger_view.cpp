@@ -145,9 +145,7 @@ std::uint16_t ChargerReceivedWord(const ChargerView& view, std::uint16_t address
 
 std::uint32_t ChargerReceivedPair(const ChargerView& view, std::uint16_t upper_address) {
     const std::optional<ChargerRegisterRef> where = ChargerLocate(upper_address);
-    if (!where || where->index == 0) return 0;
-    const std::span<const std::uint16_t> set = ChargerReceivedSet(view, where->block);
-    return static_cast<std::uint32_t>(set[where->index]) << 16 | set[where->index - 1];
+    return where ? PairInSet(ChargerReceivedSet(view, where->block), where->index) : 0;
 }
 
 bool CreateChargerModel(DeviceList& list, std::uint8_t address) {
@@ -170,17 +168,10 @@ void MarkChargerPortOpened(ChargerView& view) {
 void TakeReceivedValues(DeviceModel& model, ChargerView& view) {
     if (!FollowReachability(model, view)) return;
     RegisterBlock* block = model.CurrentBlock();
-    const std::span<std::uint16_t> set = ChargerReceivedSet(view, model.current_block);
-    const std::span<const RegisterDescriptor> table = ChargerDescriptors(model.current_block);
     if (block == nullptr) return;
-    const std::size_t count =
-        std::min({std::size_t{block->count}, block->values_read.size(), set.size(), table.size()});
     if (BringsCalibration(model, *block)) view.calibration_read = true;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!TestBit(block->fresh_map, i)) continue;
-        ClearBit(block->fresh_map, i);
-        CopyRegisterToSet(block->values_read, i, table[i], set);
-    }
+    TakeFreshRegisters(*block, model.current_block, ChargerDescriptor,
+                       ChargerReceivedSet(view, model.current_block));
 }
 
 void TakeWrittenValues(DeviceModel& model, ChargerView& view) {

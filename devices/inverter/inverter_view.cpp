@@ -37,16 +37,6 @@ void CopyAllToSet(std::span<const std::uint16_t> values, std::span<const Registe
         CopyRegisterToSet(values, i, table[i], set);
 }
 
-// True when reachable. A miss short of the unreachable mark is no news: while the port has
-// just opened it must not make an absent inverter look available.
-bool FollowReachability(const DeviceModel& model, InverterView& view) {
-    const bool unreachable = IsUnreachable(model);
-    const bool not_available = unreachable || (view.not_available && model.failures != 0);
-    view.availability_changed = view.not_available != not_available ? 1 : 0;
-    view.not_available = not_available;
-    return !unreachable;
-}
-
 std::span<const std::uint16_t> WriteSource(const DeviceModel& model, const InverterView& view) {
     switch (model.write_block) {
         case kInverterBlockIdent:
@@ -117,9 +107,7 @@ std::uint16_t InverterReceivedWord(const InverterView& view, std::uint16_t addre
 
 std::uint32_t InverterReceivedPair(const InverterView& view, std::uint16_t upper_address) {
     const std::optional<InverterRegisterRef> where = InverterLocate(upper_address);
-    if (!where || where->index == 0) return 0;
-    const std::span<const std::uint16_t> set = InverterReceivedSet(view, where->block);
-    return static_cast<std::uint32_t>(set[where->index]) << 16 | set[where->index - 1];
+    return where ? PairInSet(InverterReceivedSet(view, where->block), where->index) : 0;
 }
 
 void MarkInverterPortOpened(InverterView& view) {
@@ -129,7 +117,7 @@ void MarkInverterPortOpened(InverterView& view) {
 }
 
 void TakeReceivedValues(DeviceModel& model, InverterView& view) {
-    if (!FollowReachability(model, view)) return;
+    if (!FollowReachability(model, view.not_available, view.availability_changed)) return;
     RegisterBlock* block = model.CurrentBlock();
     if (block == nullptr) {
         const BootRecord* boot = model.boot.get();
@@ -139,19 +127,12 @@ void TakeReceivedValues(DeviceModel& model, InverterView& view) {
         }
         return;
     }
-    const std::span<std::uint16_t> set = InverterReceivedSet(view, model.current_block);
-    const std::span<const RegisterDescriptor> table = InverterDescriptors(model.current_block);
-    const std::size_t count =
-        std::min({std::size_t{block->count}, block->values_read.size(), set.size(), table.size()});
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!TestBit(block->fresh_map, i)) continue;
-        ClearBit(block->fresh_map, i);
-        CopyRegisterToSet(block->values_read, i, table[i], set);
-    }
+    TakeFreshRegisters(*block, model.current_block, InverterDescriptor,
+                       InverterReceivedSet(view, model.current_block));
 }
 
 void TakeWrittenValues(DeviceModel& model, InverterView& view) {
-    if (!FollowReachability(model, view)) return;
+    if (!FollowReachability(model, view.not_available, view.availability_changed)) return;
     const RegisterBlock* block = model.CurrentBlock();
     if (block == nullptr) return;
     CopyAllToSet(block->values_to_write, InverterDescriptors(model.current_block),
