@@ -155,19 +155,18 @@ TEST_F(BmsWindowTest, MarksStayOnDataRows) {
 }
 
 // The window fed by the main window from the stand-in BMS, alone on the bus.
-TEST(BmsWindowLiveTest, FillsFromTheStandInJournalIncludedAndHoldsItsRowsWhileSilent) {
-    MessageRecorder recorder(MessageAnswer::kYes);
-    QTemporaryDir folder;
-    WriteSettings(folder, BmsAloneSettings());
-    QSettings(folder.filePath("veltrona.ini"), QSettings::IniFormat)
+class BmsWindowLiveTest : public StandInTest {
+  protected:
+    MessageRecorder recorder_{MessageAnswer::kYes};
+};
+
+TEST_F(BmsWindowLiveTest, FillsFromTheStandInJournalIncludedAndHoldsItsRowsWhileSilent) {
+    QSettings(folder_.filePath("veltrona.ini"), QSettings::IniFormat)
         .setValue("Link/FrameEndByLength", true);
-    std::unique_ptr<sim::SimBus> bus;
-    ASSERT_NO_FATAL_FAILURE(StartStandIns(folder, bus));
-    auto windows = std::make_unique<ApplicationWindows>(folder.path().toStdString());
-    windows->general->show();
-    RegisterTableModel& table = windows->sku->tablePage().model();
+    ASSERT_NO_FATAL_FAILURE(StartProgram(BmsAloneSettings()));
+    RegisterTableModel& table = windows_->sku->tablePage().model();
     auto cell = [&](int gridRow) { return table.Text(gridRow - 1, 2); };
-    ASSERT_NO_FATAL_FAILURE(OpenStandInPort(*windows->general));
+    ASSERT_NO_FATAL_FAILURE(OpenStandInPort(General()));
     ASSERT_TRUE(WaitFor([&] { return !cell(3831).isEmpty(); }, 60000));
     EXPECT_NE(cell(761), "0");   // the first record's time
     EXPECT_EQ(cell(3829), "0");  // past the records: zeros
@@ -175,15 +174,13 @@ TEST(BmsWindowLiveTest, FillsFromTheStandInJournalIncludedAndHoldsItsRowsWhileSi
     const QString soc = cell(24);
     ASSERT_FALSE(soc.isEmpty());
 
-    ASSERT_EQ(bus->Command("mute bms"), "ok");
-    const std::size_t requests = bus->RequestCount();
-    ASSERT_EQ(bus->Command("set bms 0x0017 77"), "ok");
-    ASSERT_TRUE(WaitFor([&] { return bus->RequestCount() >= requests + 22; }));
+    ASSERT_EQ(bus_->Command("mute bms"), "ok");
+    const std::size_t requests = bus_->RequestCount();
+    ASSERT_EQ(bus_->Command("set bms 0x0017 77"), "ok");
+    ASSERT_TRUE(WaitFor([&] { return bus_->RequestCount() >= requests + 22; }));
     EXPECT_EQ(cell(24), soc);
-    ASSERT_EQ(bus->Command("unmute bms"), "ok");
+    ASSERT_EQ(bus_->Command("unmute bms"), "ok");
     ASSERT_TRUE(WaitFor([&] { return cell(24) == "77"; }));
-    windows.reset();
-    bus->Stop();
 }
 
 }  // namespace

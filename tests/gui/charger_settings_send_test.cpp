@@ -30,13 +30,10 @@ using sim::DeviceId;
 
 // The main window, the charger window and the progress dialog against the stand-in charger:
 // what Send writes, how the dialog follows it and what becomes of new line settings.
-class ChargerSettingsSendTest : public ::testing::Test {
+class ChargerSettingsSendTest : public StandInTest {
   protected:
     void SetUp() override {
-        WriteSettings(folder_, ChargerAloneSettings());
-        ASSERT_NO_FATAL_FAILURE(StartStandIns(folder_, bus_));
-        windows_ = std::make_unique<ApplicationWindows>(folder_.path().toStdString());
-        windows_->general->show();
+        ASSERT_NO_FATAL_FAILURE(StartProgram(ChargerAloneSettings()));
         ASSERT_NO_FATAL_FAILURE(OpenStandInPort(General()));
         // Available, with the link block read at least once.
         ASSERT_TRUE(WaitFor([&] {
@@ -46,12 +43,6 @@ class ChargerSettingsSendTest : public ::testing::Test {
         positions_ = std::make_unique<QSignalSpy>(Find<QProgressBar>(Process(), "pbProcess"),
                                                   &QProgressBar::valueChanged);
     }
-    void TearDown() override {
-        windows_.reset();
-        bus_->Stop();
-    }
-
-    TFormGeneral& General() { return *windows_->general; }
     TFormProcess& Process() { return *windows_->process; }
     ChargerView& View() { return General().chargerView(); }
     const DeviceModel& Model() { return *General().devices().At(kChargerIndex); }
@@ -103,9 +94,6 @@ class ChargerSettingsSendTest : public ::testing::Test {
     }
 
     MessageRecorder recorder_{MessageAnswer::kYes};
-    QTemporaryDir folder_;
-    std::unique_ptr<sim::SimBus> bus_;
-    std::unique_ptr<ApplicationWindows> windows_;
     std::unique_ptr<QSignalSpy> positions_;
 };
 

@@ -24,23 +24,13 @@ const QColor kRed(255, 0, 0);
 
 // The main window and the charger window against the stand-in charger over a
 // pseudo-terminal.
-class ChargerSummaryTest : public ::testing::Test {
+class ChargerSummaryTest : public StandInTest {
   protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        WriteSettings(folder_, ChargerAloneSettings());
-        ASSERT_NO_FATAL_FAILURE(StartStandIns(folder_, bus_));
-        windows_ = std::make_unique<ApplicationWindows>(folder_.path().toStdString());
-        windows_->general->show();
+        ASSERT_NO_FATAL_FAILURE(StartProgram(ChargerAloneSettings()));
     }
 
-    void TearDown() override {
-        windows_.reset();
-        bus_->Stop();
-        QLocale::setDefault(QLocale::c());
-    }
-
-    TFormGeneral& General() { return *windows_->general; }
     TFormChrgNet& Window() { return *windows_->chrgNet; }
 
     QString Picture(QWidget& root, const char* name) {
@@ -68,9 +58,6 @@ class ChargerSummaryTest : public ::testing::Test {
     }
 
     MessageRecorder recorder_{MessageAnswer::kYes};
-    QTemporaryDir folder_;
-    std::unique_ptr<sim::SimBus> bus_;
-    std::unique_ptr<ApplicationWindows> windows_;
 };
 
 TEST_F(ChargerSummaryTest, SummaryShowsTheValuesAndTurnsRedWhileTheChargerIsSilent) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QLocale>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -119,6 +120,19 @@ std::string BmsAloneSettings() {
 
 void WriteSettings(const QTemporaryDir& folder, const std::string& text) {
     std::ofstream(folder.filePath("SettingsGeneral.ini").toStdString(), std::ios::binary) << text;
+}
+
+void StandInTest::StartProgram(const std::string& settings) {
+    WriteSettings(folder_, settings);
+    ASSERT_NO_FATAL_FAILURE(StartStandIns(folder_, bus_));
+    windows_ = std::make_unique<ApplicationWindows>(folder_.path().toStdString());
+    windows_->general->show();
+}
+
+void StandInTest::TearDown() {
+    windows_.reset();
+    if (bus_) bus_->Stop();
+    QLocale::setDefault(QLocale::c());
 }
 
 void StartStandIns(const QTemporaryDir& folder, std::unique_ptr<sim::SimBus>& bus) {

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -15,16 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "shell/form_general.h"
 #include "sim/sim_bus.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
 
-class QTemporaryDir;
 class QWidget;
 
 namespace veltrona {
-
-class TFormGeneral;
 
 // How long a test waits for the program before it fails.
 inline constexpr int kDeadlineMs = 15000;
@@ -96,6 +95,20 @@ std::string InverterAloneSettings();
 std::string BmsAloneSettings();
 // Writes `text` as the settings file of the program started from `folder`.
 void WriteSettings(const QTemporaryDir& folder, const std::string& text);
+
+// The program started from a temporary folder beside the stand-ins: the fixture of the tests
+// that run against them. TearDown also puts the default locale back.
+class StandInTest : public ::testing::Test {
+  protected:
+    // Writes `settings`, starts the stand-ins and the program with its main window shown.
+    void StartProgram(const std::string& settings);
+    void TearDown() override;
+    TFormGeneral& General() { return *windows_->general; }
+
+    QTemporaryDir folder_;
+    std::unique_ptr<sim::SimBus> bus_;
+    std::unique_ptr<ApplicationWindows> windows_;
+};
 
 // Starts the stand-ins on kStandInCom, their port link in `folder`.
 void StartStandIns(const QTemporaryDir& folder, std::unique_ptr<sim::SimBus>& bus);

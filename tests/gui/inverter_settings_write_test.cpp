@@ -19,25 +19,16 @@ using sim::DeviceId;
 
 // Writes of the inverter's settings blocks against the stand-in: the progress dialog and the
 // adoption of new line settings, as the settings pages will queue them.
-class InverterSettingsWriteTest : public ::testing::Test {
+class InverterSettingsWriteTest : public StandInTest {
   protected:
     void SetUp() override {
-        WriteSettings(folder_, InverterAloneSettings());
-        ASSERT_NO_FATAL_FAILURE(StartStandIns(folder_, bus_));
-        windows_ = std::make_unique<ApplicationWindows>(folder_.path().toStdString());
-        windows_->general->show();
+        ASSERT_NO_FATAL_FAILURE(StartProgram(InverterAloneSettings()));
         ASSERT_NO_FATAL_FAILURE(OpenStandInPort(General()));
         ASSERT_TRUE(WaitFor([&] {
             return !View().not_available && View().received.link[0] == 3 &&
                    View().received.settings[0] != 0;
         }));
     }
-    void TearDown() override {
-        windows_.reset();
-        bus_->Stop();
-    }
-
-    TFormGeneral& General() { return *windows_->general; }
     TFormProcess& Process() { return *windows_->process; }
     InverterView& View() { return General().inverterView(); }
     DeviceModel& Model() { return *General().devices().At(kInverterIndex); }
@@ -50,9 +41,6 @@ class InverterSettingsWriteTest : public ::testing::Test {
     }
 
     MessageRecorder recorder_{MessageAnswer::kYes};
-    QTemporaryDir folder_;
-    std::unique_ptr<sim::SimBus> bus_;
-    std::unique_ptr<ApplicationWindows> windows_;
 };
 
 TEST_F(InverterSettingsWriteTest, ARefusedRegisterKeepsTheDialogsErrorThroughLaterReplies) {

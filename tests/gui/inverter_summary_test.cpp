@@ -21,25 +21,15 @@ constexpr std::uint16_t kRunningBit = 0x0008;
 constexpr std::uint16_t kCommand = 0x000A;
 
 // The main window's inverter summary against the stand-in inverter over a pseudo-terminal.
-class InverterSummaryTest : public ::testing::Test {
+class InverterSummaryTest : public StandInTest {
   protected:
     void SetUp() override {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        WriteSettings(folder_, InverterAloneSettings());
-        ASSERT_NO_FATAL_FAILURE(StartStandIns(folder_, bus_));
-        windows_ = std::make_unique<ApplicationWindows>(folder_.path().toStdString());
-        windows_->general->show();
+        ASSERT_NO_FATAL_FAILURE(StartProgram(InverterAloneSettings()));
         ASSERT_NO_FATAL_FAILURE(OpenStandInPort(General()));
         ASSERT_TRUE(WaitFor([&] { return Picture() == "24_24_MODBUS_GREEN"; }));
         ASSERT_TRUE(WaitFor([&] { return !Text("eDcacBoxBatteryVoltage").isEmpty(); }));
     }
-    void TearDown() override {
-        windows_.reset();
-        bus_->Stop();
-        QLocale::setDefault(QLocale::c());
-    }
-
-    TFormGeneral& General() { return *windows_->general; }
     QString Text(const char* name) { return Find<QLineEdit>(General(), name)->text(); }
     QString Picture() {
         return Find<QLabel>(General(), "imgDcacBoxPgModbus")->property("picture").toString();
@@ -52,9 +42,6 @@ class InverterSummaryTest : public ::testing::Test {
     }
 
     MessageRecorder recorder_{MessageAnswer::kYes};
-    QTemporaryDir folder_;
-    std::unique_ptr<sim::SimBus> bus_;
-    std::unique_ptr<ApplicationWindows> windows_;
 };
 
 TEST_F(InverterSummaryTest, ShowsTheLiveValuesWithTheirUnits) {

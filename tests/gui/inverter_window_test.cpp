@@ -313,18 +313,11 @@ TEST_F(InverterWindowTest, TableColumnsShareThePageWidth) {
 }
 
 // The window fed by the main window from the stand-in inverter over a pseudo-terminal.
-class InverterWindowLiveTest : public ::testing::Test {
+class InverterWindowLiveTest : public StandInTest {
   protected:
     void SetUp() override {
-        WriteSettings(folder_, InverterAloneSettings());
-        ASSERT_NO_FATAL_FAILURE(StartStandIns(folder_, bus_));
-        windows_ = std::make_unique<ApplicationWindows>(folder_.path().toStdString());
-        windows_->general->show();
+        ASSERT_NO_FATAL_FAILURE(StartProgram(InverterAloneSettings()));
         Window().show();
-    }
-    void TearDown() override {
-        windows_.reset();
-        bus_->Stop();
     }
 
     TFormDcacBox& Window() { return *windows_->dcacBox; }
@@ -335,9 +328,6 @@ class InverterWindowLiveTest : public ::testing::Test {
     std::size_t Points() { return Window().chart().store(0).size(); }
 
     MessageRecorder recorder_{MessageAnswer::kYes};
-    QTemporaryDir folder_;
-    std::unique_ptr<sim::SimBus> bus_;
-    std::unique_ptr<ApplicationWindows> windows_;
 };
 
 TEST_F(InverterWindowLiveTest, TurnsFillTheWindowAndAMissingInverterShowsAsSuch) {
