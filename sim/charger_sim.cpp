@@ -226,14 +226,9 @@ void ChargerSim::Advance(double t) {
 
 std::uint8_t ChargerSim::RefuseWrite(std::uint16_t start,
                                      std::span<const std::uint16_t> values) const {
-    if (!TouchesLink(start, values.size())) return 0;
-    std::uint16_t link[kLinkCount];
-    for (std::uint16_t i = 0; i < kLinkCount; ++i) {
-        const std::uint32_t at = kLinkFirst + i;
-        link[i] = at >= start && at < start + values.size() ? values[at - start]
-                                                            : Get(static_cast<std::uint16_t>(at));
-    }
-    return DecodeLinkSet(link[0], link[1], link[2]) ? 0 : kIllegalValue;
+    const auto link =
+        LinkSetAfterWrite(kLinkFirst, start, values, [this](std::uint16_t at) { return Get(at); });
+    return !link || DecodeLinkSet((*link)[0], (*link)[1], (*link)[2]) ? 0 : kIllegalValue;
 }
 
 std::optional<LinkSettings> ChargerSim::TakeLinkChange() {

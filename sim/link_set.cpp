@@ -25,6 +25,20 @@ std::optional<LinkSettings> DecodeLinkSet(std::uint16_t address, std::uint16_t b
                         static_cast<Parity>(parity), static_cast<StopBits>(stop_bits)};
 }
 
+std::optional<std::array<std::uint16_t, 3>> LinkSetAfterWrite(
+    std::uint16_t first, std::uint16_t start, std::span<const std::uint16_t> values,
+    const std::function<std::uint16_t(std::uint16_t)>& current) {
+    std::array<std::uint16_t, 3> link{};
+    if (start >= first + link.size() || start + values.size() <= first) return std::nullopt;
+    for (std::uint16_t i = 0; i < link.size(); ++i) {
+        const std::uint32_t at = first + i;
+        link[i] = at >= start && at < start + values.size()
+                      ? values[at - start]
+                      : current(static_cast<std::uint16_t>(at));
+    }
+    return link;
+}
+
 std::optional<std::uint16_t> BaudCode(std::uint32_t baud) {
     const auto* it = std::find(std::begin(kBauds), std::end(kBauds), baud);
     if (it == std::end(kBauds)) return std::nullopt;
